@@ -1,5 +1,8 @@
 #include "platform/thread.h"
 
+#include <cstdio>
+#include <exception>
+
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
@@ -53,7 +56,13 @@ void TThread::Start() {
   FThread = std::thread([this] {
     FTid = static_cast<int32_t>(CurrentThreadID());
     ApplyPriority();
-    Execute();
+    try {
+      Execute();
+    } catch (const std::exception &e) {
+      // No exception may leave a worker: Execute should catch its own; this
+      // only keeps a forgotten one from ending the process.
+      std::fprintf(stderr, "thread %d ended on an exception: %s\n", FTid.load(), e.what());
+    }
     FFinished = true;
   });
 }
