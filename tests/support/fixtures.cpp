@@ -106,6 +106,9 @@ void Step(TTrack &t, AVFormatContext *oc, AVFrame *frame, AVPacket *pkt) {
     return;
   }
   Check(ret, "fixture source");
+  // The sources mark every picture as an intra picture, which encoders take
+  // as an order; without it the encoder's own GOP holds.
+  frame->pict_type = AV_PICTURE_TYPE_NONE;
   Check(AV.avcodec_send_frame(t.Enc, frame), "fixture encode");
   AV.av_frame_unref(frame);
   Drain(t, oc, pkt);
@@ -131,6 +134,8 @@ void Make(const TFixtureSpec &s, const std::string &path) {
     OpenTrack(audio, oc, s.Audio, s.AudioCodec, AVMEDIA_TYPE_AUDIO, s.AudioChannels);
     tracks.push_back(&audio);
   }
+  for (const auto &[key, value] : s.Metadata)
+    AV.av_dict_set(&oc->metadata, key.c_str(), value.c_str(), 0);
   Check(AV.avio_open(&oc->pb, path.c_str(), AVIO_FLAG_WRITE), "fixture open " + path);
   Check(AV.avformat_write_header(oc, nullptr), "fixture header");
   AVFrame *frame = AV.av_frame_alloc();

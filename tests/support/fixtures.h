@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 struct TFixtureSpec {
   std::string Name;        // file name in the cache folder, with extension ("tone.wav")
@@ -12,6 +14,7 @@ struct TFixtureSpec {
   std::string VideoCodec;  // encoder name; empty: the container's default
   std::string AudioCodec;  // encoder name; empty: the container's default
   int AudioChannels = 2;
+  std::vector<std::pair<std::string, std::string>> Metadata = {}; // container tags, in this order
 };
 
 // The fixture's path, made on first use. The conversion libraries must be
