@@ -23,17 +23,19 @@ void TRGBConvertContext::Reset() {
 namespace {
 
 bool EnsureRGBBuffer(TRGBConvertContext &c, int w, int h) {
-  const int size = AV.av_image_get_buffer_size(c.RGBPixFmt, w, h, 4);
+  // Rows aligned to 32 bytes: the YUV-to-RGB converters write whole groups of pixels.
+  const int size = AV.av_image_get_buffer_size(c.RGBPixFmt, w, h, 32);
   if (size < 0)
     return false;
   if (size > c.RGBBufSize) {
     AV.av_free(c.RGBBuf);
-    c.RGBBuf = static_cast<uint8_t *>(AV.av_malloc(static_cast<size_t>(size)));
+    // Slack after the last row: the converters' wide stores may run past it.
+    c.RGBBuf = static_cast<uint8_t *>(AV.av_malloc(static_cast<size_t>(size) + 64));
     c.RGBBufSize = c.RGBBuf ? size : 0;
     if (!c.RGBBuf)
       return false;
   }
-  AV.av_image_fill_arrays(c.RGBPicture.Data, c.RGBPicture.Linesize, c.RGBBuf, c.RGBPixFmt, w, h, 4);
+  AV.av_image_fill_arrays(c.RGBPicture.Data, c.RGBPicture.Linesize, c.RGBBuf, c.RGBPixFmt, w, h, 32);
   return true;
 }
 

@@ -11,7 +11,7 @@ namespace {
 TEST(RGBConvert, PictureToBitmapAndBack) {
   FFLoader().SetLibraryPath(DefaultLibraryPath());
   ASSERT_TRUE(FFLoader().Load(LIBS_CONVERT)) << FFLoader().LastErrMsg();
-  constexpr int w = 64, h = 48;
+  constexpr int w = 66, h = 50; // not a multiple of 8: the last columns must convert too
   AVFrame *f = AV.av_frame_alloc();
   f->format = AV_PIX_FMT_YUV420P;
   f->width = w;
@@ -37,6 +37,9 @@ TEST(RGBConvert, PictureToBitmapAndBack) {
   EXPECT_LT(px[0], 10);  // B
   EXPECT_LT(px[1], 10);  // G
   EXPECT_GT(px[2], 245); // R
+  const uint8_t *last = ctx.Bitmap->ScanLine(h - 1) + 3 * (w - 1);
+  EXPECT_LT(last[0], 10);
+  EXPECT_GT(last[2], 245) << "the rightmost column is converted";
 
   // A hook paints the bitmap green; the picture follows.
   for (int y = 0; y < h; ++y)
