@@ -3,6 +3,7 @@
 // windows expect). The conversion hooks and snapshots hand it around.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
