@@ -1,0 +1,437 @@
+// TCustomFFmpeg: one conversion session. The caller hands it options of the
+// converter's option language one (name, value) pair at a time and opens its
+// input and output files in between, exactly as on a converter command line:
+// options before an input configure that input, options before an output
+// configure that output, and most stay in force for later files. The session
+// then runs once and is reset before the next task.
+//
+// Threads: an engine is configured from one thread (the caller's, normally
+// the main thread) and then run by one worker thread. Options are never
+// applied while a run is going on. Only SetPostHooks may be called during a
+// run; it takes the process-wide post-hook lock. Logging goes through the log
+// bridge, which any thread may call.
+//
+// Pieces: session.cpp (life of the object), options.cpp (the option table),
+// generic_options.cpp (the libraries' own options, encoder and muxer private
+// options, older names). Opening files, the loop, the audio and video paths,
+// run control, targets and presets come in their own files.
+#pragma once
+
+#include "engine/av_owners.h"
+#include "engine/ffmpeg_exception.h"
+#include "media/ff_logger.h"
+#include "media/ffmpeg_loader.h"
+#include "media/rgb_convert.h"
+#include "platform/bitmap.h"
+#include "platform/object.h"
+#include "platform/sync.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <list>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Streams per file for which per-stream settings are kept.
+constexpr int MAX_STREAMS = 20;
+// Bounds of the file capacity given at creation.
+constexpr int MIN_MAX_FILES = 1;
+constexpr int MAX_MAX_FILES = 512;
+
+// Media type indexes of the per-type tables (the libraries' AVMediaType order).
+enum TMediaIndex { miVideo = 0, miAudio = 1, miData = 2, miSubtitle = 3, miAttachment = 4 };
+constexpr int MEDIA_TYPE_COUNT = 5;
+
+struct TAVStreamMap {
+  int32_t file_index = 0;
+  int32_t stream_index = 0;
+  int32_t sync_file_index = 0;
+  int32_t sync_stream_index = 0;
+};
+
+struct TAVMetaDataMap {
+  int32_t out_file = 0;
+  int32_t in_file = 0;
+};
+
+// One bitstream filter of a chain: the library's context and the text after
+// "=" in the option value (the filter's arguments), handed on with the chain.
+struct TBitstreamFilter {
+  TBSFContextPtr Context;
+  std::string Args;
+};
+// Filters applied in order to the packets of one output stream.
+using TBitstreamFilterChain = std::vector<TBitstreamFilter>;
+
+// Video hook modules loaded by "vhook" (list node; the video path defines it).
+struct TFrameHookEntry;
+
+// State of the custom hook: the conversion of decoded pictures to bitmaps.
+struct TCustomHookContext {
+  TRGBConvertContext Context;
+};
+
+// What the post hooks do with an encoded picture.
+enum TPostHook { phPreview = 0, phBitmap = 1, phHBITMAP = 2 };
+// A set of TPostHook: bit n stands for the member of ordinal n.
+using TPostHooks = uint32_t;
+constexpr TPostHooks PostHookBit(TPostHook AHook) { return 1u << static_cast<unsigned>(AHook); }
+
+// State of the post hooks. The preview window object joins it with the
+// previewer.
+struct TPostHookContext {
+  TRGBConvertContext Context;
+  int64_t preview_last_time = 0; // µs
+  int64_t preview_cur_time = 0;  // µs
+};
+
+// The output filter description: the sink of the video filter graph (which
+// on the current libraries is the buffersink limited to the encoder's format).
+struct TOutputFilterDesc {
+  std::string Name;
+  std::string InputPad;
+  AVMediaType InputType = AVMEDIA_TYPE_VIDEO;
+};
+
+// Kinds of object whose private options may know a name.
+enum TPrivateKind : uint32_t { pkEncoder = 1, pkDecoder = 2, pkMuxer = 4, pkDemuxer = 8 };
+
+// An option that none of the generic contexts knows but some encoder's,
+// decoder's, muxer's or demuxer's private options do ("crf", "preset",
+// "muxrate"): kept until the object that knows it is opened.
+struct TPrivateOption {
+  std::string Name;
+  std::string Value;
+  uint32_t Kinds = 0; // TPrivateKind bits of the objects that know the name
+};
+
+// The generic option contexts: where options set by name are kept until a
+// file or codec is created and takes them (ApplyCollectedOptions). They exist
+// only between ResetSession and FreeSession.
+struct TFFOptions {
+  std::vector<std::string> opt_names;                         // generic options set so far, by their own names
+  std::array<TCodecContextPtr, MEDIA_TYPE_COUNT> avcodec_opts; // one per TMediaIndex
+  TFormatContextPtr avformat_opts;
+  TSwsContextPtr sws_opts;
+  std::vector<TPrivateOption> private_opts; // in the order given; a later value of a name replaces the earlier
+};
+
+class TConvertThread;
+
+// Events; the sender comes first.
+using TNotifyEvent = std::function<void(TObject *Sender)>;
+using TProgressEvent =
+    std::function<void(TObject *Sender, int32_t AFileIndex, int32_t AFrameNumber, int32_t AFPS, float AQuality,
+                       float ABitRate, int64_t ACurrentSize, int64_t ACurrentDuration, int64_t ATotalDuration)>;
+using TPreviewBitmapEvent =
+    std::function<void(TObject *Sender, TBitmap *ABitmap, int32_t AFrameNumber, int64_t APTS)>;
+using TCustomHookEvent = std::function<void(TObject *Sender, TBitmap *ABitmap, int32_t AFrameNumber, int64_t APTS,
+                                            bool &AUpdate, bool &AStopHook)>;
+
+// The lock around every change and use of the post-hook set, shared by all
+// engines (the job manager changes the sets while conversions run).
+TCriticalSection &PostHookLock();
+
+class TCustomFFmpeg : public TObject {
+public:
+  // AMaxFiles (1..512, else EAssertionFailed) is the most input files and the
+  // most output files the session can hold. The option contexts do not exist
+  // yet: call ResetSession once the conversion libraries are loaded.
+  explicit TCustomFFmpeg(int32_t AMaxFiles);
+  // Frees the session's files and contexts.
+  ~TCustomFFmpeg() override;
+  TCustomFFmpeg(const TCustomFFmpeg &) = delete;
+  TCustomFFmpeg &operator=(const TCustomFFmpeg &) = delete;
+
+  // Prepares the session for a new task: frees what the last one left, sets
+  // every option to its default and creates the generic option contexts.
+  // Does nothing while the conversion libraries are not loaded.
+  void ResetSession();
+
+  // Applies one option of the option language (names are case-sensitive).
+  // Raises FFmpegException for invalid values, EConvertError for malformed
+  // numbers and EAssertionFailed for a codec tag that is not 4 characters.
+  // A name the table does not know goes to ApplyGenericOption, whose refusal
+  // is ignored.
+  void SetOption(const std::string &AName, const std::string &AValue);
+
+  // The default option handler: sets the option on the generic contexts (the
+  // codec contexts of the types whose flags it carries, else the format
+  // context, else the scaler; "vb", "ab", "sb" reach the video, audio,
+  // subtitle context's "b"), or keeps it for the encoder or muxer whose
+  // private options know it. Older names are translated first. Never raises:
+  // an invalid value is logged through the library's logger and false is
+  // returned; an unknown name gives false without a message.
+  bool ApplyGenericOption(const std::string &AName, const std::string &AValue);
+
+  // Direct setters used by the job manager, with the effect of the option named.
+  void SetAudioCodec(const std::string &AValue) { OptCodec(miAudio, AValue); }     // "acodec"
+  void SetVideoCodec(const std::string &AValue) { OptCodec(miVideo, AValue); }     // "vcodec"
+  void SetSubtitleCodec(const std::string &AValue) { OptCodec(miSubtitle, AValue); } // "scodec"
+  void SetFrameSize(const std::string &AValue);                                   // "s"
+  void SetVideoFilters(const std::string &AValue);                                // "vf"
+  // Appends one pair to the metadata the next output file takes.
+  void AddMetadata(const std::string &AKey, const std::string &AValue);
+  // Setters that ignore out-of-range values.
+  void SetAudioVolume(int32_t AValue);        // negative ignored; 256 is unity
+  void SetStartTime(int64_t AValue);          // µs; AV_NOPTS_VALUE ignored
+  void SetRecordingTime(int64_t AValue);      // µs, as "t"; AV_NOPTS_VALUE ignored
+  void SetProgramID(int32_t AValue);          // negative ignored
+  void SetAudioSyncMethod(int32_t AValue);    // negative ignored
+  void SetVideoSyncMethod(int32_t AValue);    // below -1 (automatic) ignored
+  void SetMuxDelay(double ASeconds);          // negative ignored
+  void SetMuxPreload(double ASeconds);        // negative ignored
+  void SetVerbose(int32_t AValue) { Fverbose = AValue; }
+
+  // A target kind ("vcd", "svcd", "dvd", "dv", "dv50") for a norm ("pal",
+  // "ntsc", "film", else automatic) with the norm to take when automatic
+  // detection finds none.
+  void ApplyTarget(const std::string &ATarget, const std::string &ANorm, const std::string &ADefaultNorm);
+  // A built-in or file preset for the option "apre", "vpre", "spre" or "fpre".
+  void LoadPreset(const std::string &AOptName, const std::string &AValue);
+
+  // Replaces the post-hook set; any thread, takes PostHookLock().
+  void SetPostHooks(TPostHooks AValue);
+  TPostHooks PostHooks() const;
+
+  // The private options kept so far that APrivClass knows, added to *ADict
+  // (created when null; the caller frees it). Hand the result to
+  // avcodec_open2 or avformat_write_header / avformat_init_output; what they
+  // leave in the dictionary was not taken.
+  void AddPrivateOptions(const AVClass *APrivClass, AVDictionary **ADict) const;
+  void AddPrivateOptions(const AVCodec *ACodec, AVDictionary **ADict) const;
+  void AddPrivateOptions(const AVOutputFormat *AFormat, AVDictionary **ADict) const;
+
+  // Events. Set them before a run; a run calls them on its own thread.
+  const TProgressEvent &OnProgress() const { return FOnProgress; }
+  void SetOnProgress(TProgressEvent AHandler) { FOnProgress = std::move(AHandler); }
+  const TNotifyEvent &OnTerminate() const { return FOnTerminate; }
+  void SetOnTerminate(TNotifyEvent AHandler) { FOnTerminate = std::move(AHandler); }
+  const TPreviewBitmapEvent &OnPreviewBitmap() const { return FOnPreviewBitmap; }
+  void SetOnPreviewBitmap(TPreviewBitmapEvent AHandler) { FOnPreviewBitmap = std::move(AHandler); }
+  const TCustomHookEvent &OnCustomHook() const { return FOnCustomHook; }
+  void SetOnCustomHook(TCustomHookEvent AHandler) { FOnCustomHook = std::move(AHandler); }
+
+  int32_t nb_input_files() const { return Fnb_input_files; }
+  int32_t nb_output_files() const { return Fnb_output_files; }
+  int32_t MaxFiles() const { return FMaxFiles; }
+  bool Finished() const { return FFinished; }
+  bool FatalException() const { return FFatalException; }
+  const std::string &FatalMessage() const { return FFatalMessage; }
+  // The reason the last file operation failed.
+  const std::string &LastErrMsg() const { return FLastErrMsg; }
+
+  int64_t ReportInterval = 500000;  // µs between progress reports
+  int64_t PreviewInterval = 100000; // µs between preview frames
+
+protected:
+  // --- Life of the session (session.cpp) ---
+
+  // Frees everything a task opened: the option contexts, buffers, the output
+  // files (deleting those left empty), the input files, matrices, the
+  // statistics file, texts, filter chains, hooks and the filter graph. Does
+  // nothing while the conversion libraries are not loaded.
+  void FreeSession();
+  // Sets every pending option to its default and zeroes the statistics and
+  // maps. The generic option contexts are owned and only FreeSession frees them.
+  void InitDefaults();
+
+  // Hands the collected generic options to a new file or codec context: each
+  // name set so far is read as text from ASource and set on ATarget when the
+  // option's flags hold all bits of AFlags (1 encoding, 2 decoding, 8 audio,
+  // 16 video, 32 subtitle). ATarget and ASource are objects with an AVClass.
+  void ApplyCollectedOptions(void *ATarget, void *ASource, int AFlags);
+
+  // Adds one stream to the last output file (the next piece builds them).
+  void NewVideoStream(AVFormatContext *AOutput);
+  void NewAudioStream(AVFormatContext *AOutput);
+  void NewSubtitleStream(AVFormatContext *AOutput);
+  // Loads a video hook module from AWords (module, arguments) and appends it
+  // to FFirstHook's list; 0 on success.
+  int32_t AddVideoHook(const std::vector<std::string> &AWords);
+  // Calls each loaded module's Release and frees the list.
+  void ReleaseVideoHooks();
+
+  // --- Option handlers (options.cpp) ---
+  void OptCodec(TMediaIndex AKind, const std::string &AValue);
+  void OptFormat(const std::string &AValue);
+  void OptMap(const std::string &AValue);
+  void OptMapMetaData(const std::string &AValue);
+  void OptRecordingTime(const std::string &AName, const std::string &AValue);
+  void OptInputTSScale(const std::string &AValue);
+  void OptRecordingTimestamp(const std::string &AName, const std::string &AValue);
+  void OptMetadata(const std::string &AValue);
+  void OptTarget(const std::string &AValue);
+  void OptBitrate(const std::string &AName, const std::string &AValue);
+  void OptFrameRate(const std::string &AValue);
+  void OptAspect(const std::string &AValue);
+  void OptPixFmt(const std::string &AValue);
+  void OptSampleFmt(const std::string &AValue);
+  void OptCrop(const std::string &AName, const std::string &AValue);
+  void OptQScale(const std::string &AValue);
+  void OptPass(const std::string &AValue);
+  void OptVStats();
+  void OptVHook(const std::string &AValue);
+  void OptMatrix(const std::string &AName, const std::string &AValue);
+  void OptCodecTag(TMediaIndex AKind, const std::string &AValue);
+  void OptNewStream(TMediaIndex AKind);
+  void OptStreamID(const std::string &AName, const std::string &AValue);
+  void OptBitstreamFilter(const std::string &AName, const std::string &AValue);
+  void ListPixelFormats();
+  void ListSampleFormats();
+  // A duration (ADate false) or date in µs; "Invalid %s specification for %s: %s" when refused.
+  int64_t ParseTime(const std::string &AName, const std::string &AValue, bool ADate);
+
+  // --- Generic options (generic_options.cpp) ---
+  // The generic step without older-name translation.
+  bool ApplyCurrentOption(const std::string &AName, const std::string &AValue);
+  // Keeps a name that some private option class knows; false when none
+  // does or none takes the value.
+  bool KeepPrivateOption(const std::string &AName, const std::string &AValue, bool &AKnown);
+
+  // --- File tables (sized from FMaxFiles at creation) ---
+  int32_t FMaxFiles;
+  std::vector<AVFormatContext *> Finput_files; // owned: closed by FreeSession
+  int32_t Fnb_input_files = 0;
+  std::vector<int64_t> Finput_files_ts_offset;                          // µs
+  std::vector<std::array<double, MAX_STREAMS>> Finput_files_ts_scale; // 0: no scaling
+  std::vector<const AVCodec *> Finput_codecs;                          // FMaxFiles * MAX_STREAMS; null: automatic
+  int32_t Fnb_icodecs = 0;
+  std::vector<AVFormatContext *> Foutput_files; // owned (in join mode all slots share slot 0's context)
+  int32_t Fnb_output_files = 0;
+  std::vector<const AVCodec *> Foutput_codecs; // FMaxFiles * MAX_STREAMS
+  int32_t Fnb_ocodecs = 0;
+  std::vector<TAVStreamMap> Fstream_maps; // FMaxFiles * MAX_STREAMS
+  int32_t Fnb_stream_maps = 0;
+  std::vector<TAVMetaDataMap> Fmeta_data_maps; // FMaxFiles
+  int32_t Fnb_meta_data_maps = 0;
+  std::vector<std::array<TBitstreamFilterChain, MAX_STREAMS>> Fbitstream_filters; // per output file and stream
+  std::array<int32_t, MAX_STREAMS> Fstreamid_map{};
+
+  // --- Pending option state: written by options, read when the next file
+  // opens. Texts that may be "absent" are empty when absent. ---
+  std::string Flast_asked_format;
+  int32_t Fframe_width = 0, Fframe_height = 0;
+  float Fframe_aspect_ratio = 0;
+  AVPixelFormat Fframe_pix_fmt = AV_PIX_FMT_NONE;
+  AVSampleFormat Faudio_sample_fmt = AV_SAMPLE_FMT_NONE;
+  int32_t Fframe_topBand = 0, Fframe_bottomBand = 0, Fframe_leftBand = 0, Fframe_rightBand = 0;
+  std::array<int32_t, 4> Fmax_frames{}; // video, audio, data, subtitle
+  AVRational Fframe_rate{0, 0};
+  float Fvideo_qscale = 0;
+  std::unique_ptr<std::array<uint16_t, 64>> Fintra_matrix, Finter_matrix; // absent until set
+  std::string Fvideo_rc_override_string;
+  bool Fvideo_disable = false;
+  int32_t Fvideo_discard = 0;
+  std::string Fvideo_codec_name, Faudio_codec_name, Fsubtitle_codec_name;
+  int32_t Fvideo_stream_copy = 0, Faudio_stream_copy = 0, Fsubtitle_stream_copy = 0;
+  uint32_t Fvideo_codec_tag = 0, Faudio_codec_tag = 0, Fsubtitle_codec_tag = 0;
+  std::string Fvideo_language, Faudio_language, Fsubtitle_language;
+  bool Fsame_quality = false;
+  bool Fdo_deinterlace = false;
+  int32_t Ftop_field_first = -1;
+  int32_t Fme_threshold = 0;
+  int32_t Fintra_dc_precision = 8;
+  bool Floop_input = false;
+  int32_t Floop_output = -1;
+  bool Fqp_hist = false;
+  std::string Fvfilters;
+  bool FEnableFilter = false;
+  bool Fintra_only = false;
+  int32_t Faudio_sample_rate = 44100;
+  int64_t Fchannel_layout = 0;
+  float Faudio_qscale = -99999.0f;
+  bool Faudio_disable = false, Fsubtitle_disable = false;
+  int32_t Faudio_channels = 2;
+  float Fmux_preload = 0.5f;   // seconds
+  float Fmux_max_delay = 0.7f; // seconds
+  int64_t Frecording_time = INT64_MAX; // µs
+  int64_t Fstart_time = 0;             // µs
+  int64_t Frecording_timestamp = 0;    // seconds
+  int64_t Finput_ts_offset = 0;        // µs
+  std::vector<std::pair<std::string, std::string>> Fmetadata; // pending metadata; its size is the count
+  int32_t Fdo_benchmark = 0;
+  bool Fdo_hex_dump = false, Fdo_pkt_dump = false, Fdo_psnr = false;
+  int32_t Fdo_pass = 0;
+  std::string Fpass_logfilename_prefix;
+  int32_t Fvideo_sync_method = -1;
+  int32_t Faudio_sync_method = 0;
+  float Faudio_drift_threshold = 0.1f;
+  bool Fcopy_ts = false;
+  bool Fopt_shortest = false;
+  int32_t Fvideo_global_header = 0;
+  std::string Fvstats_filename;
+  std::FILE *Fvstats_file = nullptr; // owned; opened by the loop, closed by FreeSession
+  int32_t Fopt_programid = 0;
+  int32_t Fcopy_initial_nonkeyframes = 0;
+  bool Frate_emu = false;
+  int32_t Fvideo_channel = 0;
+  std::string Fvideo_standard;
+  int32_t Faudio_volume = 256;
+  bool Fexit_on_error = false;
+  int32_t Fusing_stdin = 0;
+  bool Fusing_vhook = false;
+  int32_t Fverbose = 1;
+  int32_t Fthread_count = 1;
+  int64_t Flimit_filesize = 0;
+  bool Fforce_fps = false;
+  int32_t Fpgmyuv_compatibility_hack = 0;
+  float Fdts_delta_threshold = 10.0f; // seconds
+  bool Finput_sync = false;
+  uint32_t Fsws_flags = SWS_BICUBIC;
+  TBitstreamFilterChain Fvideo_bitstream_filters, Faudio_bitstream_filters, Fsubtitle_bitstream_filters;
+
+  // --- Run statistics (zeroed by InitDefaults) ---
+  int32_t Fq_pressed = 0;
+  int64_t Fvideo_size = 0, Faudio_size = 0, Fextra_size = 0;
+  int32_t Fnb_frames_dup = 0, Fnb_frames_drop = 0;
+  bool FShowDupOrDrop = false;
+
+  // --- Working buffers (owned, freed by FreeSession) ---
+  TAVMemPtr<uint8_t> Faudio_buf, Faudio_out;
+  uint32_t Fallocated_audio_buf_size = 0, Fallocated_audio_out_size = 0;
+  TAVMemPtr<uint8_t> Finput_tmp;
+  TAVMemPtr<uint8_t> Fsamples;
+  int32_t Fsamples_size = 0;
+  TAVMemPtr<uint8_t> Fbit_buffer;
+  int32_t Fbit_buffer_size = 262144;
+  TFrameHookEntry *FFirstHook = nullptr; // loaded hook modules (a list); owned, released by FreeSession
+  TAVMemPtr<uint8_t> FHookBuf;
+  int32_t FHookBufSize = 0;
+  TCustomHookContext FHookContext;
+  int32_t FHookFrameNumber = 0;
+  TPostHookContext FPostContext;
+  TPostHooks FPostHooks = 0; // guarded by PostHookLock()
+  TFilterGraphPtr Fgraph;
+  TOutputFilterDesc Foutput_filter;
+  // Codec contexts opened during a run, closed at its end (each exactly once).
+  std::list<AVCodecContext *> FEncoderList, FDecoderList;
+
+  // --- Generic option contexts (ResetSession to FreeSession) ---
+  TFFOptions FOptions;
+
+  // --- Run state. The flags are written by one side and read by the other. ---
+  TConvertThread *FThread = nullptr;
+  TEvent FStopEvent{true}; // manual reset; not signalled while a worker runs
+  TEvent FTermEvent{true}; // manual reset; not signalled while a terminate thread runs
+  bool FJoinMode = false;
+  std::atomic<bool> FConverting{false};
+  std::atomic<bool> FBroken{false};
+  std::atomic<bool> FFinished{false};
+  std::atomic<bool> FTerminated{false};
+  bool FFatalException = false;
+  std::string FFatalMessage;
+  int64_t FTotalOutputDuration = -1; // µs, -1 when unknown
+  std::string FLastErrMsg;
+
+  // --- Events ---
+  TCustomHookEvent FOnCustomHook;
+  TPreviewBitmapEvent FOnPreviewBitmap;
+  TProgressEvent FOnProgress;
+  TNotifyEvent FOnTerminate;
+};

@@ -1,0 +1,42 @@
+// Names of the older option vocabulary that the current libraries spell
+// differently. The catalogue and the built-in encoder presets speak the old
+// vocabulary; the engine accepts it and applies today's equivalent. One data
+// table (generic_options.cpp) holds every such name; add a row and a test for
+// each new one met.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+enum TLegacyKind {
+  lkCodecName,    // an encoder or decoder name ("libfaac" -> "aac")
+  lkOptionName,   // an option renamed or moved into an encoder's private options ("cqp" -> "qp")
+  lkFlags2Member, // a member of the old "flags2" option that is now a private option of its own
+  lkVideoOnly,    // an option that used to reach only video codec contexts (now it also carries the audio flag)
+};
+
+struct TLegacyName {
+  TLegacyKind Kind;
+  const char *OldName;
+  const char *NewName;
+  // For lkFlags2Member: the value the new option gets for "+member" and for
+  // "-member". Unused otherwise.
+  const char *OnValue;
+  const char *OffValue;
+};
+
+// The row for AOldName of that kind (names compare exactly), or null.
+const TLegacyName *FindLegacyName(TLegacyKind AKind, const std::string &AOldName);
+
+// Today's name of an encoder or decoder: the table's replacement, else AName.
+std::string CurrentCodecName(const std::string &AName);
+
+using TOptionPairs = std::vector<std::pair<std::string, std::string>>;
+
+// Rewrites one (name, value) option of the old vocabulary into today's pairs,
+// in order. Renamed options keep their value; a "flags2" value loses its old
+// members ("+wpred-dct8x8"), each becoming its own option ("weightb" = "1",
+// "8x8dct" = "0"), and what remains of it stays a "flags2" pair. Returns false
+// (APairs untouched) when nothing in the pair is old vocabulary.
+bool TranslateLegacyOption(const std::string &AName, const std::string &AValue, TOptionPairs &APairs);
