@@ -19,20 +19,24 @@
 
 #include "engine/av_owners.h"
 #include "engine/ffmpeg_exception.h"
+#include "engine/plan.h"
 #include "media/ff_logger.h"
 #include "media/ffmpeg_loader.h"
 #include "media/rgb_convert.h"
 #include "platform/bitmap.h"
 #include "platform/object.h"
 #include "platform/sync.h"
+#include "platform/thread.h"
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <list>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -121,7 +125,41 @@ struct TFFOptions {
   std::vector<TPrivateOption> private_opts; // in the order given; a later value of a name replaces the earlier
 };
 
-class TConvertThread;
+class TCustomFFmpeg;
+
+// The worker that runs one conversion (RunConversion) and signals the
+// engine's FStopEvent when it ends, however it ends.
+class TConvertThread : public TThread {
+public:
+  explicit TConvertThread(TCustomFFmpeg *AOwner) : FOwner(AOwner) {}
+
+protected:
+  void Execute() override;
+
+private:
+  TCustomFFmpeg *FOwner;
+};
+
+// Sends the terminate notification of a task that never ran, on a thread of
+// its own, and signals the engine's FTermEvent when done.
+class TDoTerminateThread : public TThread {
+public:
+  explicit TDoTerminateThread(TCustomFFmpeg *AOwner) : FOwner(AOwner) {}
+
+protected:
+  void Execute() override;
+
+private:
+  TCustomFFmpeg *FOwner;
+};
+
+// The records of one run (created when it starts, freed when it ends).
+struct TTranscodePlan {
+  std::vector<TAVInputFile> InputFiles;
+  std::vector<std::unique_ptr<TAVInputStream>> InputStreams;
+  std::vector<std::unique_ptr<TAVOutputStream>> OutputStreams;
+  int32_t FirstOutputStreams = 0; // streams of the first output entry (join mode)
+};
 
 // Events; the sender comes first.
 using TNotifyEvent = std::function<void(TObject *Sender)>;
@@ -138,6 +176,9 @@ using TCustomHookEvent = std::function<void(TObject *Sender, TBitmap *ABitmap, i
 TCriticalSection &PostHookLock();
 
 class TCustomFFmpeg : public TObject {
+  friend class TConvertThread;
+  friend class TDoTerminateThread;
+
 public:
   // AMaxFiles (1..512, else EAssertionFailed) is the most input files and the
   // most output files the session can hold. The option contexts do not exist
@@ -194,6 +235,36 @@ public:
   void ApplyTarget(const std::string &ATarget, const std::string &ANorm, const std::string &ADefaultNorm);
   // A built-in or file preset for the option "apre", "vpre", "spre" or "fpre".
   void LoadPreset(const std::string &AOptName, const std::string &AValue);
+
+  // --- Files (input_setup.cpp, output_setup.cpp) ---
+
+  // Opens one input with the pending input options. False with the reason in
+  // LastErrMsg; raises FFmpegException for an unknown asked format and
+  // invalid media types.
+  bool OpenInputFile(const std::string &AFileName);
+  // Creates one output with the pending output options (AJoin: all inputs
+  // into this one output). Returns the new number of output files, or -1
+  // with the reason in LastErrMsg.
+  int32_t OpenOutputFile(const std::string &AFileName, bool AJoin);
+
+  // --- Run control (run_control.cpp) ---
+
+  // Starts the run: on the caller's thread (AUseThread false; returns null
+  // when the run, its notification included, is over) or on a worker thread
+  // that is returned not yet started (the caller calls Start on it). An
+  // engine runs once per ResetSession; a second call returns null.
+  TConvertThread *StartConvert(bool AUseThread, TThreadPriority APriority);
+  // Asks the run to end (the output is finished and closed); with AWaitFor
+  // waits until the worker has ended, serving the main thread's queue while
+  // waiting on it.
+  void Stop(bool AWaitFor);
+  // A paused worker halts before its next packet and holds no lock.
+  void Pause();
+  void Resume();
+  bool Paused() const { return FPaused; }
+  // Stops a running task, or sends the terminate notification of one that
+  // never ran (from a thread of its own; with AWaitFor waits for it).
+  void StopOrTerminate(bool AWaitFor);
 
   // Replaces the post-hook set; any thread, takes PostHookLock().
   void SetPostHooks(TPostHooks AValue);
@@ -256,6 +327,69 @@ protected:
   int32_t AddVideoHook(const std::vector<std::string> &AWords);
   // Calls each loaded module's Release and frees the list.
   void ReleaseVideoHooks();
+
+  // --- Input and output setup (input_setup.cpp, output_setup.cpp, plan_setup.cpp) ---
+
+  // Looks a codec name up among encoders or decoders of AType; true with its
+  // id in ACodecID (an empty name gives AV_CODEC_ID_NONE and true), false
+  // with the reason in FLastErrMsg.
+  bool FindCodec(const std::string &AName, AVMediaType AType, bool AEncoder, int AStrict, AVCodecID &ACodecID);
+  // Builds the run's plan (tables, sources, codec parameters, encoders,
+  // decoders, timestamps, metadata maps, chapters, headers, mapping log).
+  void BuildPlan();
+  // Frees the plan's records (codecs must be closed before).
+  void FreePlan();
+  // Join mode: reopens the first output entry's encoders for the next input.
+  void ReopenEncoders();
+  // Opens / closes a codec under LibraryLock and keeps FEncoderList / FDecoderList.
+  void OpenEncoder(AVCodecContext *ACtx, const AVCodec *ACodec, AVDictionary **AOptions);
+  void CloseCodec(AVCodecContext *ACtx);
+
+  // --- Transcode loop (transcode_loop.cpp) ---
+
+  // The whole run; raises FFmpegException on fatal errors after freeing the plan.
+  void Transcode();
+  // One decode-and-dispatch step for one input packet (null at the end of the
+  // stream: drains). 0 on success, -1 when decoding failed.
+  int32_t OutputPacket(TAVInputStream &AIst, int32_t AIstIndex, const AVPacket *APkt);
+  // Runs the stream's bitstream filters on the packet and writes it.
+  void WriteFrame(AVFormatContext *AOutput, AVPacket *APkt, TBitstreamFilterChain &AChain, AVCodecContext *AEnc);
+  // Builds the progress line, calls OnProgress, logs.
+  void PrintReport(bool AIsLast, int32_t AFileIndex);
+  void DoSubtitleOut(AVFormatContext *AOutput, TAVOutputStream &AOst, TAVInputStream &AIst, AVSubtitle *ASub,
+                     int64_t APts);
+
+  // --- Audio path (audio_path.cpp) ---
+
+  // Takes one buffer of decoded samples (interleaved, AIst.dec_packed_fmt)
+  // and writes the output stream's encoded packets.
+  void DoAudioOut(AVFormatContext *AOutput, TAVOutputStream &AOst, TAVInputStream &AIst, uint8_t *ABuf,
+                  int32_t ASize);
+  // End of stream: encodes what the FIFO still holds (padded with zeros or as
+  // a short last frame) and drains the encoder.
+  void FlushAudio(AVFormatContext *AOutput, TAVOutputStream &AOst);
+
+  // --- Video path (video_path.cpp) ---
+
+  void PreProcessVideoFrame(TAVInputStream &AIst, AVFrame *APicture);
+  // Encodes one decoded (or filtered) picture for one output stream, with
+  // frame-rate sync, crop and scale. AFrameSize gets the last packet's bytes.
+  void DoVideoOut(AVFormatContext *AOutput, TAVOutputStream &AOst, TAVInputStream &AIst, AVFrame *APicture,
+                  int32_t &AFrameSize);
+  // End of stream: drains the video encoder.
+  void FlushVideo(AVFormatContext *AOutput, TAVOutputStream &AOst);
+
+  // --- Run control (run_control.cpp) ---
+
+  // The body of a run: Transcode, then closing codecs, FreeSession and
+  // DoTerminate, each capturing its own exception as the fatal result.
+  void RunConversion();
+  // Marks the run terminated and calls OnTerminate (exactly once per run).
+  void DoTerminate();
+  // Records an exception as the run's fatal result and logs it at llQuiet.
+  void SetFatal(const std::string &AMessage);
+  // Called by the loop between packets: blocks while paused (holding no lock).
+  void WaitWhilePaused();
 
   // --- Option handlers (options.cpp) ---
   void OptCodec(TMediaIndex AKind, const std::string &AValue);
@@ -415,8 +549,18 @@ protected:
   // --- Generic option contexts (ResetSession to FreeSession) ---
   TFFOptions FOptions;
 
+  // --- The run's records (built and freed on the run's thread) ---
+  TTranscodePlan FPlan;
+  int64_t Ftimer_start = 0; // µs, when the loop started
+
   // --- Run state. The flags are written by one side and read by the other. ---
   TConvertThread *FThread = nullptr;
+  std::unique_ptr<TConvertThread> FThreadOwner;         // joined before it is replaced or the engine dies
+  std::unique_ptr<TDoTerminateThread> FTermThreadOwner; // likewise
+  // The pause gate: the worker waits on FPauseCond while FPaused is set.
+  std::mutex FPauseLock; // guards FPaused for the wait
+  std::condition_variable FPauseCond;
+  std::atomic<bool> FPaused{false};
   TEvent FStopEvent{true}; // manual reset; not signalled while a worker runs
   TEvent FTermEvent{true}; // manual reset; not signalled while a terminate thread runs
   bool FJoinMode = false;
