@@ -1,24 +1,141 @@
-// Start-up check of the converter: loads the conversion and player libraries
-// from "LibAV" beside the executable (or the system) and lists them.
-#include "media/ff_logger.h"
-#include "media/ffmpeg_loader.h"
+// Zelvora视频转MP3格式转换器: the desktop program.
+//
+// Creates the windows in the product's order and runs the event loop. With
+// "--screenshot-dir DIR" (for `make screenshots` only) it uses DIR/option.ini
+// as its settings file, saves pictures of its windows into DIR and quits.
+#include "platform/main_thread.h"
+#include "platform/paths.h"
+#include "ui/about_window.h"
+#include "ui/app_windows.h"
+#include "ui/main_thread_adapter.h"
+#include "ui/main_window.h"
+#include "ui/options_window.h"
+#include "ui/pictures.h"
+#include "ui/product.h"
+#include "ui/settings_file.h"
+#include "ui/skins.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QPainter>
+#include <QTimer>
+
+#include <clocale>
 #include <cstdio>
 
-int main() {
-  TFFmpegLoader &loader = FFLoader();
-  loader.SetLibraryPath(DefaultLibraryPath());
-  std::printf("Zelvora视频转MP3格式转换器\nLibrary folder: %s\n", loader.LibraryPath().c_str());
-  const bool ok = loader.Load(LIBS_PLAYER);
-  for (int l = 0; l < LIBRARY_COUNT; ++l) {
-    const auto lib = static_cast<TLibrary>(l);
-    if (loader.Loaded(lib))
-      std::printf("  %-22s %s\n", TFFmpegLoader::FileName(lib).c_str(), loader.LoadedFrom(lib).c_str());
+namespace {
+
+void ProcessEventsFor(int AMilliseconds) {
+  QEventLoop loop;
+  QTimer::singleShot(AMilliseconds, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// A window's picture under a drawn caption bar: the screenshots are taken
+// without a window manager, which would draw the real one.
+QPixmap WithCaption(QWidget &AWindow) {
+  const QPixmap content = AWindow.grab();
+  constexpr int bar = 26;
+  QPixmap shot(content.width(), content.height() + bar);
+  QPainter p(&shot);
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient g(0, 0, 0, bar);
+  g.setColorAt(0, QColor(74, 128, 196));
+  g.setColorAt(1, QColor(38, 86, 150));
+  p.fillRect(0, 0, shot.width(), bar, g);
+  AWindow.windowIcon().paint(&p, QRect(6, 5, 16, 16));
+  QFont font = AWindow.font();
+  font.setBold(true);
+  p.setFont(font);
+  p.setPen(Qt::white);
+  p.drawText(QRect(28, 0, shot.width() - 34, bar), Qt::AlignLeft | Qt::AlignVCenter, AWindow.windowTitle());
+  p.drawPixmap(0, bar, content);
+  return shot;
+}
+
+QPixmap ShowAndGrab(QWidget &AWindow) {
+  AWindow.show();
+  ProcessEventsFor(300);
+  QPixmap shot = WithCaption(AWindow);
+  AWindow.hide();
+  return shot;
+}
+
+// main.png, options.png, about.png, and skins.png: the main window in each of
+// the eleven skins with the skin dialog in the last place.
+bool SaveScreenshots(TApplicationWindows &AWindows, const QString &ADir) {
+  TForm1 &main = *AWindows.Form1;
+  bool ok = WithCaption(main).save(ADir + QStringLiteral("/main.png"));
+  ok = ShowAndGrab(*AWindows.Form5).save(ADir + QStringLiteral("/options.png")) && ok;
+  ok = ShowAndGrab(*AWindows.Form2).save(ADir + QStringLiteral("/about.png")) && ok;
+
+  constexpr int columns = 3;
+  const QSize cell(main.width() / 2 + 1, (main.height() + 26) / 2 + 20);
+  QPixmap sheet(cell.width() * columns + 8 * (columns + 1), (cell.height() + 8) * 4 + 8);
+  sheet.fill(QColor(90, 90, 96));
+  QPainter p(&sheet);
+  p.setRenderHint(QPainter::SmoothPixmapTransform);
+  auto place = [&](int AIndex, const QPixmap &APicture, const QString &ALabel) {
+    const QPoint at(8 + (AIndex % columns) * (cell.width() + 8), 8 + (AIndex / columns) * (cell.height() + 8));
+    p.setPen(Qt::white);
+    p.drawText(QRect(at, QSize(cell.width(), 18)), Qt::AlignLeft | Qt::AlignVCenter, ALabel);
+    const QPixmap scaled = APicture.scaled(cell.width(), cell.height() - 20, Qt::KeepAspectRatio,
+                                           Qt::SmoothTransformation);
+    p.drawPixmap(at + QPoint(0, 20), scaled);
+  };
+  for (int i = 0; i < SkinCount; ++i) {
+    ApplySkin(i);
+    ProcessEventsFor(150);
+    place(i, WithCaption(main), QStringLiteral("%1  %2").arg(i).arg(SkinName(i)));
   }
-  if (!ok) {
-    std::printf("Loading failed: %s\n", loader.LastErrMsg().c_str());
-    return 1;
+  ApplySkin(main.SkinIndex());
+  TSkinDialog dialog(main.SkinIndex(), &main);
+  place(SkinCount, ShowAndGrab(dialog), QStringLiteral("Select skin"));
+  p.end();
+  ok = sheet.save(ADir + QStringLiteral("/skins.png")) && ok;
+  return ok;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  setlocale(LC_ALL, "");
+  SetMainThread();
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(ProductTitle);
+  QApplication::setWindowIcon(ApplicationIcon());
+  QFont font = QApplication::font();
+  font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
+                    QStringLiteral("Sans Serif")});
+  font.setPixelSize(12);
+  QApplication::setFont(font);
+  InstallQtMainThreadAdapter();
+
+  QString screenshotDir;
+  const QStringList args = QApplication::arguments();
+  const qsizetype at = args.indexOf(QStringLiteral("--screenshot-dir"));
+  if (at >= 0 && at + 1 < args.size())
+    screenshotDir = QDir(args[at + 1]).absolutePath();
+
+  const QString appDir = QString::fromStdString(ExecutableDir());
+  QString settingsPath = SettingsFilePathFor(appDir);
+  if (!screenshotDir.isEmpty()) {
+    QDir().mkpath(screenshotDir);
+    settingsPath = screenshotDir + QStringLiteral("/option.ini");
   }
-  std::printf("%s\n", AV.av_version_info());
-  return 0;
+
+  TApplicationWindows windows = CreateApplicationWindows(settingsPath, appDir);
+  windows.Form1->show();
+
+  if (!screenshotDir.isEmpty()) {
+    int result = 0;
+    QTimer::singleShot(500, [&] {
+      result = SaveScreenshots(windows, screenshotDir) ? 0 : 1;
+      std::printf("Screenshots in %s\n", screenshotDir.toLocal8Bit().constData());
+      QApplication::quit();
+    });
+    app.exec();
+    return result;
+  }
+  return app.exec();
 }

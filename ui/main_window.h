@@ -1,0 +1,246 @@
+// TForm1, the main window "Zelvora视频转MP3格式转换器": menus, toolbar, the
+// file list, the output and preset panels, the preview panel and an
+// invisible diagnostics area.
+//
+// Operations keep the names of the product's handlers (Button5Click, …) so
+// the parts that describe them can be followed in the code; several have no
+// control of their own and are run by other operations. Everything here runs
+// on the main thread.
+//
+// Not here yet: conversion control (start, pause, resume, stop, progress,
+// task ends) and the preview player; both need components that are still
+// being built. The add operations work through an IFileAdder, installed
+// once the job manager exists.
+#pragma once
+
+#include "catalogue/presets.h"
+#include "catalogue/profiles.h"
+#include "media/ff_logger.h"
+#include "ui/dialogs.h"
+#include "jobs/option_records.h"
+#include "ui/settings_file.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+class IFileAdder;
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QTableWidget;
+class QToolButton;
+class TForm2;
+class TForm5;
+class TOfficeComboBox;
+
+// The file list's columns (column k > 0 is the row's sub-item k − 1).
+enum TFileColumn {
+  fcInputFile = 0,
+  fcDuration = 1,
+  fcSize = 2,
+  fcOutputFile = 3,
+  fcProgress = 4,
+  fcFps = 5,
+  fcCurrentTime = 6,
+  fcConvertedSize = 7,
+  fcTaskNumber = 8,
+  fcFormatCode = 9,
+  fcPresetChoices = 10,
+  fcFirstOption = 11, // 11..24: the output options, see RowOptionTexts
+  fcColumnCount = 25,
+};
+
+// The per-file tables hold this many entries; the list never holds more rows.
+constexpr int MaxListedFiles = 501;
+
+struct TMainWindowSetup {
+  QString SettingsPath; // "option.ini", see SettingsFilePathFor
+  QString AppDir;       // where "help.chm", "LibAV" and "sounds" are
+};
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+public:
+  // Builds the window and runs its creation sequence (FormCreate).
+  explicit TForm1(const TMainWindowSetup &ASetup, QWidget *AParent = nullptr);
+  ~TForm1() override;
+
+  // Windows created after this one (TForm2, TForm5), and the job manager's
+  // side of adding files. Not owned beyond Qt's parent ownership.
+  void SetAboutWindow(TForm2 *AForm);
+  void SetOptionsWindow(TForm5 *AForm);
+  void SetFileAdder(IFileAdder *AAdder);
+
+  // --- State read by other parts and by tests ---
+  const QString &FileOutPutPath() const { return FFileOutPutPath; }
+  const TCurrentProfile &Profile() const { return FProfile; }
+  const std::vector<TInputOptions> &IO1() const { return FIO1; }
+  const std::vector<TOutputOptions> &OO1() const { return FOO1; }
+  const QString &T_Movie_PLayer_FileName() const { return FPlayerFileName; }
+  const QString &bsSkinSlider1_down_UP() const { return FSliderDownUp; }
+  int SkinIndex() const { return FSkinIndex; }
+  const TOpenDialogSpec &OpenDialog1() const { return FOpenDialog1; }
+  const TOpenDialogSpec &OpenDialog2() const { return FOpenDialog2; }
+  // The diagnostics log, one entry per line.
+  QStringList LogLines() const;
+
+  // --- Start-up and settings ---
+  void Button15Click(); // "初始化数值": empties IO1 and OO1
+  void Button17Click(); // "读ini文件": loads the output folder
+  void Button16Click(); // "写ini文件": saves the output folder
+  void Button3Click();  // "读入皮肤ini": loads and applies the skin
+  void Button4Click();  // "写入皮肤ini": saves the skin
+  void Button21Click(); // "OpenDialog1": the filters of the two open dialogs
+  void ChooseOutputFolder(); // "浏览"
+  void ChooseSkin();         // toolbar "皮肤", menu "软件皮肤"
+  void ShowOptions();        // toolbar "选项", menu "转换设置"
+  void ShowAbout();          // menu "关于软件"
+  void OpenHelp();           // menu "帮助系统"
+  void OpenSite();           // menu "官方网站", the output panel's link
+  void Button20Click();      // "转换后打开文件夹": opens the output folder
+
+  // Snapshot settings (the preview panel's "设置" menu).
+  QString LoadSnapshotFolder();
+  QString LoadPictureType(); // also marks the matching "…文件" item
+  void SetPictureType(const QString &AType);
+  void ChooseSnapshotFolder();
+  void OpenSnapshotFolder();
+
+  // --- Catalogue ---
+  void Button2Click();  // "添加combox": fills the format list for the category
+  void Button6Click();  // "初始化数据": resets the profile fields
+  void Button5Click();  // "根据combox添加数据": the format's profile and output name
+  void Button18Click(); // "根据combox添加预设选项": fills the six preset lists
+  void Button13Click(); // "确认预置选项数据": the shown preset values into the profile
+  void bsSkinOfficeComboBox2Change(); // category change
+  void bsSkinOfficeComboBox1Change(); // format change
+  void PresetListChange(TPresetKind AKind);
+
+  // --- File list ---
+  void btnAddClick();  // "添加一个文件"
+  void Button8Click(); // "添加多个文件"
+  void Button12Click(); // "添加整个目录"
+  void btnRemoveClick();
+  void btnClearClick();
+  void MoveUpClick();
+  void MoveDownClick();
+  void RenameClick(); // button and menu; a double-click on a row starts the editor too
+  void edtExit();     // the in-place editor lost the focus
+  void lvFilesSelectionChanged();
+
+  // The log line of the logger's OnLog: "#<thread>.<level>: <message>".
+  void FFLoggerLog(TObject *Sender, uint32_t AThreadID, TLogLevel ALogLevel, const std::string &ALogMsg);
+
+protected:
+  void closeEvent(QCloseEvent *AEvent) override;
+  void showEvent(QShowEvent *AEvent) override;
+  bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
+
+private:
+  enum TAddKind { akOneFile, akSeveralFiles, akFolder };
+  enum TAddResult { arAdded, arSkipped, arEnded };
+
+  void CreateMenus();
+  void CreateToolbar(QWidget *ACentral);
+  void CreateFileList(QWidget *ACentral);
+  void CreatePreviewPanel(QWidget *ACentral);
+  void CreateOutputPanel(QWidget *ACentral);
+  void CreatePresetPanel(QWidget *ACentral);
+  void CreateDiagnostics(QWidget *ACentral);
+  void FillScreenChoices(QWidget *ACentral);
+  void FormCreate();
+
+  void MakeOutputFolderCurrent(const QString &AFolder);
+  void UseDefaultOutputFolder();
+
+  void RunAdd(TAddKind AKind);
+  bool LibraryCheck();
+  TAddResult AddOneFile(const QString &AFileName, bool ASelectIt);
+  void SetRowControlsEnabled(bool AOn);
+  void SetAddControlsEnabled(bool AOn);
+  void ShowEmptyPicture(bool AShow);
+  void ExchangeRows(int ARow, int ANeighbour);
+  void StartRename(int ARow);
+  void SelectRow(int ARow);
+  void ResetPreviewPosition();
+
+  int SelectedRow() const;
+  QString Cell(int ARow, int AColumn) const;
+  void SetCell(int ARow, int AColumn, const QString &AText);
+  int CategoryIndex() const;
+  int FormatIndex() const;
+  QComboBox *PresetList(TPresetKind AKind) const;
+  std::array<std::string, PresetKindCount> PresetShownTexts() const;
+  std::array<int32_t, PresetKindCount> PresetItemIndexes() const;
+  bool OverwriteFiles() const;
+  void Log(const QString &ALine);
+  void LogText(const std::string &AText);
+  void Message(const QString &AText);
+  void FocusFileList();
+
+  TMainWindowSetup FSetup;
+  TSettingsFile FSettings;
+  std::unique_ptr<TFFLogger> FLogger;
+  TForm2 *FAbout = nullptr;
+  TForm5 *FOptions = nullptr;
+  IFileAdder *FAdder = nullptr;
+
+  // The product's fields.
+  std::vector<TInputOptions> FIO1;
+  std::vector<TOutputOptions> FOO1;
+  QString FFileOutPutPath;
+  TCurrentProfile FProfile;
+  QString FPlayerFileName;
+  QString FSliderDownUp;
+  int64_t FDuration = 0;
+  bool FTrackChanging = false;
+  QWidget *FScreenControl = nullptr;
+  int FSkinIndex = 0;
+  TOpenDialogSpec FOpenDialog1;
+  TOpenDialogSpec FOpenDialog2;
+  bool FRenaming = false;
+  bool FCentred = false;
+
+  // Menus ("文件", "编辑", "动作", "功能", "帮助") and the toolbar's add menu.
+  QAction *FMenuAddFile, *FMenuAddFiles, *FMenuAddFolder, *FMenuExit;
+  QAction *FMenuMoveUp, *FMenuMoveDown, *FMenuRemove, *FMenuClear, *FMenuRename;
+  QAction *FMenuStart, *FMenuStop, *FMenuPause, *FMenuResume;
+  QAction *FMenuOptions, *FMenuSkin, *FMenuHelp, *FMenuSite, *FMenuAbout;
+  QAction *FDropAddFile, *FDropAddFiles, *FDropAddFolder;
+  QMenu *FSnapshotMenu;
+  QActionGroup *FPictureTypes;
+
+  // Toolbar.
+  QToolButton *FBtnAdd, *FBtnRemove, *FBtnClear, *FBtnStart, *FBtnStop, *FBtnPause, *FBtnResume, *FBtnOptions,
+      *FBtnSkin;
+  // File list.
+  QTableWidget *FFiles;
+  QLabel *FEmptyPicture;
+  QToolButton *FBtnMoveUp, *FBtnMoveDown, *FBtnRename;
+  QLineEdit *FEdt;
+  // Preview.
+  QWidget *FPanel6;
+  QSlider *FSlider;
+  // Output and presets.
+  TOfficeComboBox *FCategories; // bsSkinOfficeComboBox2
+  TOfficeComboBox *FFormats;    // bsSkinOfficeComboBox1
+  QLineEdit *FOutputFolder;     // Video_OutPut_Folder_Edit
+  QPushButton *FBtnBrowse, *FBtnOpenFolder;
+  std::array<QComboBox *, PresetKindCount> FPresets{};
+  // Diagnostics.
+  QListWidget *FLog; // mmoLog
+  QProgressBar *FProgressBar;
+  QCheckBox *FThreadMode;
+  QComboBox *FScreens;
+};
