@@ -30,3 +30,12 @@ bench: build
 
 clean:
 	rm -rf $(BUILD)
+
+# Pictures of the windows for looking at: main.png, options.png, about.png and
+# skins.png in $(BUILD)/screenshots, from a fresh settings file and a home of
+# their own, under a virtual X server.
+.PHONY: screenshots
+screenshots: build
+	rm -rf $(BUILD)/screenshots
+	mkdir -p $(BUILD)/screenshots/home
+	HOME=$(abspath $(BUILD))/screenshots/home xvfb-run -a $(BUILD)/bin/zelvora --screenshot-dir $(BUILD)/screenshots
