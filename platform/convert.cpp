@@ -3,6 +3,7 @@
 #include "platform/exceptions.h"
 
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -42,7 +43,16 @@ int64_t StrToInt64(const std::string &s) {
 }
 
 double StrToFloat(const std::string &s) {
-  return ParseWhole<double>(s, "floating point", [](const char *p, char **e) { return std::strtod(p, e); });
+  // Independent of the locale: "2.5" must read the same under a locale whose
+  // decimal mark is a comma.
+  std::string t = Trim(s);
+  if (!t.empty() && t[0] == '+')
+    t.erase(0, 1);
+  double v = 0;
+  const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+  if (t.empty() || ec != std::errc() || end != t.data() + t.size())
+    throw EConvertError("'" + s + "' is not a valid floating point value");
+  return v;
 }
 
 long ParseCInteger(const std::string &s, size_t &pos) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <clocale>
 #include <thread>
 
 namespace {
@@ -18,8 +19,14 @@ TEST(Convert, StrictNumbers) {
   EXPECT_DOUBLE_EQ(StrToFloat("1.5"), 1.5);
   for (const char *bad : {"", "12x", "x", "1.5", "99999999999"})
     EXPECT_THROW(StrToInt(bad), EConvertError) << bad;
-  for (const char *bad : {"", "1.5.2", "abc"})
+  for (const char *bad : {"", "1.5.2", "abc", "1,5"})
     EXPECT_THROW(StrToFloat(bad), EConvertError) << bad;
+  EXPECT_DOUBLE_EQ(StrToFloat("+2.5"), 2.5);
+  // A comma-decimal locale must not change how numbers read.
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8")) {
+    EXPECT_DOUBLE_EQ(StrToFloat("1.7777"), 1.7777);
+    std::setlocale(LC_NUMERIC, "C");
+  }
   try {
     StrToInt("12x");
   } catch (const EConvertError &e) {
