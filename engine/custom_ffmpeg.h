@@ -308,6 +308,9 @@ protected:
   // statistics file, texts, filter chains, hooks and the filter graph. Does
   // nothing while the conversion libraries are not loaded.
   void FreeSession();
+  // Called first by FreeSession, before the input files close: a subclass
+  // drops what refers to them (the job manager's per-input probes).
+  virtual void InputsClosing() {}
   // Sets every pending option to its default and zeroes the statistics and
   // maps. The generic option contexts are owned and only FreeSession frees them.
   void InitDefaults();

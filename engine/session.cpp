@@ -61,6 +61,7 @@ void TCustomFFmpeg::ResetSession() {
 void TCustomFFmpeg::FreeSession() {
   if (!FFLoader().Loaded(LIBS_CONVERT))
     return;
+  InputsClosing();
   FOptions = TFFOptions();
 
   Faudio_buf.reset();
