@@ -65,6 +65,28 @@ int64_t DateTimeToUnix(double ADateTime) {
   return static_cast<int64_t>(std::llround((ADateTime - 25569.0 - offsetDays) * 86400.0));
 }
 
+// A time field of the string forms: a decimal µs count, not set when unreadable.
+int64_t TimeFromText(const std::string &AValue) {
+  try {
+    return StrToInt64(AValue);
+  } catch (const EConvertError &) {
+    return kTimeNotSet;
+  }
+}
+
+// The input record the string forms describe: a "TimeStart" line sets that
+// field, every other line goes on into ExtOptions.
+TInputOptions InputOptionsFromText(const std::string &AExtOptions) {
+  TInputOptions options;
+  for (const auto &[name, value] : ParseExtOptions(AExtOptions)) {
+    if (LowerCase(name) == "timestart")
+      options.TimeStart = TimeFromText(value);
+    else
+      options.ExtOptions += name + "=" + value + "\n";
+  }
+  return options;
+}
+
 } // namespace
 
 TCustomJobManager::TCustomJobManager() : TFFBaseComponent(LIBS_CONVERT), FAVProbe(std::make_unique<TAVProbe>()) {}
@@ -141,18 +163,7 @@ int32_t TCustomJobManager::AddTask(const std::string &AFileName, PInputOptions A
 }
 
 int32_t TCustomJobManager::AddTask(const std::string &AFileName, const std::string &AExtOptions) {
-  TInputOptions options;
-  for (const auto &[name, value] : ParseExtOptions(AExtOptions)) {
-    if (LowerCase(name) == "timestart") {
-      try {
-        options.TimeStart = StrToInt64(value);
-      } catch (const EConvertError &) {
-        options.TimeStart = kTimeNotSet;
-      }
-      continue;
-    }
-    options.ExtOptions += name + "=" + value + "\n";
-  }
+  TInputOptions options = InputOptionsFromText(AExtOptions);
   return AddTask(AFileName, &options);
 }
 
@@ -188,18 +199,7 @@ bool TCustomJobManager::AddInputFile(int32_t ATaskIndex, const std::string &AFil
 
 bool TCustomJobManager::AddInputFile(int32_t ATaskIndex, const std::string &AFileName,
                                      const std::string &AExtOptions) {
-  TInputOptions options;
-  for (const auto &[name, value] : ParseExtOptions(AExtOptions)) {
-    if (LowerCase(name) == "timestart") {
-      try {
-        options.TimeStart = StrToInt64(value);
-      } catch (const EConvertError &) {
-        options.TimeStart = kTimeNotSet;
-      }
-      continue;
-    }
-    options.ExtOptions += name + "=" + value + "\n";
-  }
+  TInputOptions options = InputOptionsFromText(AExtOptions);
   return AddInputFile(ATaskIndex, AFileName, &options);
 }
 
@@ -405,13 +405,10 @@ bool TCustomJobManager::SetOutputFile(int32_t ATaskIndex, const std::string &AFi
       options.CustomHook = true;
     } else if (lname == "join") {
       options.Join = true;
-    } else if (lname == "timestart" || lname == "timelength") {
-      int64_t &field = lname == "timestart" ? options.TimeStart : options.TimeLength;
-      try {
-        field = StrToInt64(value);
-      } catch (const EConvertError &) {
-        field = kTimeNotSet;
-      }
+    } else if (lname == "timestart") {
+      options.TimeStart = TimeFromText(value);
+    } else if (lname == "timelength") {
+      options.TimeLength = TimeFromText(value);
     } else {
       options.ExtOptions += name + "=" + value + "\n";
     }
