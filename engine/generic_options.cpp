@@ -21,6 +21,12 @@ const TLegacyName LegacyNames[] = {
     {lkFlags2Member, "fastpskip", "fast-pskip", "1", "0"},
     {lkFlags2Member, "bpyramid", "b-pyramid", "normal", "none"},
     {lkFlags2Member, "mbtree", "mbtree", "1", "0"},
+    {lkFlagsMember, "scan_offset", "scan_offset", "1", "0"}, // now mpeg2video's own option
+    {lkPartitionMember, "parti4x4", "i4x4", nullptr, nullptr},
+    {lkPartitionMember, "parti8x8", "i8x8", nullptr, nullptr},
+    {lkPartitionMember, "partp4x4", "p4x4", nullptr, nullptr},
+    {lkPartitionMember, "partp8x8", "p8x8", nullptr, nullptr},
+    {lkPartitionMember, "partb8x8", "b8x8", nullptr, nullptr},
     // "b" was the video bit rate ("ab" the audio one). Today's "b" also
     // carries the audio flag, so a "b" given after "ab" would overwrite the
     // audio rate.
@@ -68,26 +74,51 @@ std::string CurrentCodecName(const std::string &AName) {
   return row ? row->NewName : AName;
 }
 
-bool TranslateLegacyOption(const std::string &AName, const std::string &AValue, TOptionPairs &APairs) {
-  if (const TLegacyName *row = FindLegacyName(lkOptionName, AName)) {
-    APairs = {{row->NewName, AValue}};
-    return true;
-  }
-  if (AName != "flags2")
-    return false;
-  // "+a-b+c": each member with its sign; a first member without sign is "+".
-  TOptionPairs pairs;
-  std::string rest;
-  bool translated = false;
+namespace {
+
+// The members of a flags value ("+a-b+c") with their signs; a first member
+// without sign counts as "+".
+std::vector<std::pair<char, std::string>> FlagMembers(const std::string &AValue) {
+  std::vector<std::pair<char, std::string>> members;
   size_t pos = 0;
   while (pos < AValue.size()) {
     char sign = 0;
     if (AValue[pos] == '+' || AValue[pos] == '-')
       sign = AValue[pos++];
     const size_t end = AValue.find_first_of("+-", pos);
-    const std::string member = AValue.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    members.emplace_back(sign, AValue.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
     pos = end == std::string::npos ? AValue.size() : end;
-    if (const TLegacyName *row = FindLegacyName(lkFlags2Member, member)) {
+  }
+  return members;
+}
+
+} // namespace
+
+bool TranslateLegacyOption(const std::string &AName, const std::string &AValue, TOptionPairs &APairs) {
+  if (const TLegacyName *row = FindLegacyName(lkOptionName, AName)) {
+    APairs = {{row->NewName, AValue}};
+    return true;
+  }
+  if (AName == "partitions") {
+    std::string list;
+    for (const auto &[sign, member] : FlagMembers(AValue)) {
+      const TLegacyName *row = FindLegacyName(lkPartitionMember, member);
+      if (!row)
+        return false; // already today's syntax, or not ours to read
+      if (sign != '-')
+        list += (list.empty() ? "" : ",") + std::string(row->NewName);
+    }
+    APairs = {{"partitions", list.empty() ? "none" : list}};
+    return true;
+  }
+  if (AName != "flags2" && AName != "flags")
+    return false;
+  const TLegacyKind kind = AName == "flags2" ? lkFlags2Member : lkFlagsMember;
+  TOptionPairs pairs;
+  std::string rest;
+  bool translated = false;
+  for (const auto &[sign, member] : FlagMembers(AValue)) {
+    if (const TLegacyName *row = FindLegacyName(kind, member)) {
       pairs.emplace_back(row->NewName, sign == '-' ? row->OffValue : row->OnValue);
       translated = true;
     } else if (!member.empty()) {
@@ -99,7 +130,7 @@ bool TranslateLegacyOption(const std::string &AName, const std::string &AValue, 
   if (!translated)
     return false;
   if (!rest.empty())
-    pairs.insert(pairs.begin(), {"flags2", rest});
+    pairs.insert(pairs.begin(), {AName, rest});
   APairs = std::move(pairs);
   return true;
 }

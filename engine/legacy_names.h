@@ -10,18 +10,20 @@
 #include <vector>
 
 enum TLegacyKind {
-  lkCodecName,    // an encoder or decoder name ("libfaac" -> "aac")
-  lkOptionName,   // an option renamed or moved into an encoder's private options ("cqp" -> "qp")
-  lkFlags2Member, // a member of the old "flags2" option that is now a private option of its own
-  lkVideoOnly,    // an option that used to reach only video codec contexts (now it also carries the audio flag)
+  lkCodecName,       // an encoder or decoder name ("libfaac" -> "aac")
+  lkOptionName,      // an option renamed or moved into an encoder's private options ("cqp" -> "qp")
+  lkFlags2Member,    // a member of the old "flags2" option that is now a private option of its own
+  lkFlagsMember,     // likewise for a member of "flags" ("scan_offset")
+  lkPartitionMember, // a member of the old "partitions" flags; x264 now takes a list of names
+  lkVideoOnly,       // an option that used to reach only video codec contexts (now it also carries the audio flag)
 };
 
 struct TLegacyName {
   TLegacyKind Kind;
   const char *OldName;
   const char *NewName;
-  // For lkFlags2Member: the value the new option gets for "+member" and for
-  // "-member". Unused otherwise.
+  // For lkFlags2Member and lkFlagsMember: the value the new option gets for
+  // "+member" and for "-member". Unused otherwise.
   const char *OnValue;
   const char *OffValue;
 };
@@ -37,6 +39,10 @@ using TOptionPairs = std::vector<std::pair<std::string, std::string>>;
 // Rewrites one (name, value) option of the old vocabulary into today's pairs,
 // in order. Renamed options keep their value; a "flags2" value loses its old
 // members ("+wpred-dct8x8"), each becoming its own option ("weightb" = "1",
-// "8x8dct" = "0"), and what remains of it stays a "flags2" pair. Returns false
-// (APairs untouched) when nothing in the pair is old vocabulary.
+// "8x8dct" = "0"), and what remains of it stays a "flags2" pair; "flags" loses
+// its old members the same way. A "partitions" value made only of old members
+// becomes x264's list of the partitions turned on ("+parti8x8-partb8x8" ->
+// "i8x8", none on -> "none"): x264 looks for the names anywhere in its value,
+// so the old text would turn on the ones it turns off. Returns false (APairs
+// untouched) when nothing in the pair is old vocabulary.
 bool TranslateLegacyOption(const std::string &AName, const std::string &AValue, TOptionPairs &APairs);
