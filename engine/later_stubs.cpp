@@ -25,14 +25,3 @@ void TCustomFFmpeg::ReleaseVideoHooks() {
   // AddVideoHook loads nothing yet, so the list is always empty.
   FFirstHook = nullptr;
 }
-
-void TCustomFFmpeg::ApplyTarget(const std::string & /*ATarget*/, const std::string & /*ANorm*/,
-                                const std::string & /*ADefaultNorm*/) {
-  throw FFmpegException("not yet supported: target");
-}
-
-void TCustomFFmpeg::LoadPreset(const std::string &AOptName, const std::string &AValue) {
-  if (AOptName.empty() || AValue.empty())
-    return;
-  throw FFmpegException("not yet supported: presets");
-}
