@@ -293,6 +293,17 @@ void TCustomFFmpeg::ApplyCollectedOptions(void *ATarget, void *ASource, int AFla
     const AVOption *o = AV.av_opt_find(ASource, name.c_str(), nullptr, 0, 0);
     if (!o || (o->flags & AFlags) != AFlags)
       continue;
+    if (o->type == AV_OPT_TYPE_FLAGS) {
+      // Only the bits the options changed go over: the target keeps its own
+      // defaults for the others (libx264's closed GOP, for one).
+      int64_t source = 0, target = 0;
+      if (AV.av_opt_get_int(ASource, name.c_str(), 0, &source) < 0 ||
+          AV.av_opt_get_int(ATarget, name.c_str(), 0, &target) < 0)
+        continue;
+      const int64_t changed = source ^ o->default_val.i64;
+      AV.av_opt_set_int(ATarget, name.c_str(), (target & ~changed) | (source & changed), 0);
+      continue;
+    }
     uint8_t *text = nullptr;
     if (AV.av_opt_get(ASource, name.c_str(), 0, &text) < 0 || !text)
       continue;

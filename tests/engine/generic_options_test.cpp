@@ -112,6 +112,13 @@ TEST_F(GenericOptionsTest, CollectedOptionsReachNewCodecContextsByFlags) {
   EXPECT_EQ(audio->gop_size, gop);
   EXPECT_EQ(audio->me_range, meRange);
 
+  // Flag bits nobody set keep the encoder's own defaults.
+  TCodecContextPtr x264(AV.avcodec_alloc_context3(AV.avcodec_find_encoder_by_name("libx264")));
+  ASSERT_TRUE(x264->flags & AV_CODEC_FLAG_CLOSED_GOP) << "libx264 defaults to closed GOPs";
+  Engine->ApplyCollectedOptions(x264.get(), CodecOpts(miVideo), AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_VIDEO_PARAM);
+  EXPECT_TRUE(x264->flags & AV_CODEC_FLAG_CLOSED_GOP);
+  EXPECT_TRUE(x264->flags & AV_CODEC_FLAG_GRAY);
+
   Engine->SetOption("packetsize", "2048");
   TFormatContextPtr oc(AV.avformat_alloc_context());
   Engine->ApplyCollectedOptions(oc.get(), Engine->FOptions.avformat_opts.get(), AV_OPT_FLAG_ENCODING_PARAM);
