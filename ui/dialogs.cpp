@@ -1,5 +1,7 @@
 #include "ui/dialogs.h"
 
+#include "ui/open_filters.h"
+
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
@@ -48,6 +50,8 @@ IDialogs *Installed = nullptr;
 IDialogs &Dialogs() { return Installed ? *Installed : QtDialogs; }
 
 void SetDialogs(IDialogs *ADialogs) { Installed = ADialogs; }
+
+QString OpenDialogFilter() { return QString::fromStdString(OpenDialogFilterText()); }
 
 QStringList QtNameFilters(const QString &AFilter) {
   QStringList filters;

@@ -46,6 +46,9 @@ IDialogs &Dialogs();
 // Installs ADialogs (not owned; nullptr goes back to the Qt implementation).
 void SetDialogs(IDialogs *ADialogs);
 
+// The open dialogs' filter text (OpenDialogFilterText) as the dialogs take it.
+QString OpenDialogFilter();
+
 // The Qt name filters for a product filter text: one per pair, patterns
 // separated by blanks as Qt wants them, and "*.*" as "*" so that names
 // without a dot are listed too.

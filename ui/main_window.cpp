@@ -4,7 +4,6 @@
 #include "catalogue/categories.h"
 #include "ui/about_window.h"
 #include "ui/office_combo.h"
-#include "ui/open_filters.h"
 #include "ui/options_window.h"
 #include "ui/pictures.h"
 #include "ui/product.h"

@@ -68,9 +68,9 @@ constexpr TFilterPair Pairs[] = {
 
 } // namespace
 
-QString OpenDialogFilter() {
-  QString filter;
+std::string OpenDialogFilterText() {
+  std::string filter;
   for (const TFilterPair &pair : Pairs)
-    filter += QString::fromUtf8(pair.Description) + '|' + QString::fromUtf8(pair.Patterns) + '|';
+    filter.append(pair.Description).append("|").append(pair.Patterns).append("|");
   return filter;
 }
