@@ -35,6 +35,7 @@
 #include <cstdio>
 #include <functional>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -159,6 +160,19 @@ struct TTranscodePlan {
   std::vector<std::unique_ptr<TAVInputStream>> InputStreams;
   std::vector<std::unique_ptr<TAVOutputStream>> OutputStreams;
   int32_t FirstOutputStreams = 0; // streams of the first output entry (join mode)
+  // Each muxer stream's presentation counter: the end of the last packet
+  // handed to it, in seconds. Keyed by stream because join entries share them.
+  std::map<const AVStream *, double> OutputTime;
+  std::vector<uint8_t> SubtitleOut; // encoded subtitle, 1 MiB once needed
+  AVFrame *Scratch = nullptr;       // owned; a reference to the picture being encoded
+};
+
+// An output stream's settings from its creation until a run takes them: the
+// encoder context (configured, never opened here) and whether the stream is
+// copied instead of encoded.
+struct TOutputStreamSetup {
+  TCodecContextPtr Codec;
+  bool StreamCopy = false;
 };
 
 // Events; the sender comes first.
@@ -344,14 +358,48 @@ protected:
   void FreePlan();
   // Join mode: reopens the first output entry's encoders for the next input.
   void ReopenEncoders();
-  // Opens / closes a codec under LibraryLock and keeps FEncoderList / FDecoderList.
-  void OpenEncoder(AVCodecContext *ACtx, const AVCodec *ACodec, AVDictionary **AOptions);
+  // Open a codec under LibraryLock and add it to FEncoderList / FDecoderList;
+  // the library's result (negative: not opened, not listed). AOptions as for
+  // avcodec_open2: what stays in it was not taken.
+  int OpenEncoder(AVCodecContext *ACtx, const AVCodec *ACodec, AVDictionary **AOptions);
+  int OpenDecoder(AVCodecContext *ACtx, const AVCodec *ACodec, AVDictionary **AOptions);
+  // Frees the statistics input, closes the codec under LibraryLock and takes
+  // it off its list; the context itself stays with its owner. Closing twice is harmless.
   void CloseCodec(AVCodecContext *ACtx);
+  // Logs the library's dump of the outputs and "Stream mapping:" with one line
+  // per output stream (before raising setup errors, so the log shows what was built).
+  void LogStreamMapping();
+  // The output stream's encoder context that a new output stream of AOutput
+  // was given (null when the stream is unknown).
+  TOutputStreamSetup *StreamSetup(const AVStream *AStream);
 
   // --- Transcode loop (transcode_loop.cpp) ---
 
   // The whole run; raises FFmpegException on fatal errors after freeing the plan.
   void Transcode();
+  // Join mode, end of input k: drains its streams, reopens the encoders and
+  // moves the timeline on. False when k was the last input.
+  bool JoinAdvance(int32_t AInput);
+  // Hands one decoded picture, samples buffer or subtitle (or, for stream
+  // copy, the packet) to every output stream fed by AIst.
+  void DispatchDecoded(TAVInputStream &AIst, const AVPacket *APkt, AVFrame *AFrame, uint8_t *ASamples,
+                       int32_t ASampleBytes, AVSubtitle *ASub);
+  void CopyPacket(TAVOutputStream &AOst, TAVInputStream &AIst, const AVPacket *APkt);
+  // Decoded audio as interleaved samples in AIst.dec_packed_fmt in Fsamples,
+  // with the volume applied; the byte count.
+  int32_t PackSamples(TAVInputStream &AIst, const AVFrame *AFrame, int32_t APacketBytes);
+  // Encoder drain at the end of a stream for the outputs fed by AIst.
+  void DrainEncoders(TAVInputStream &AIst);
+  // Notes a packet handed to the muxer in the stream's presentation counter.
+  void NoteOutputTime(const AVStream *AStream, const AVPacket *APkt);
+  // The muxer stream's presentation counter in seconds (0 before any packet).
+  double OutputTime(const AVStream *AStream) const;
+  // The bitstream filter chain of an output stream (join entries share the
+  // first's); null for streams beyond the per-stream tables.
+  TBitstreamFilterChain *ChainOf(const TAVOutputStream &AOst);
+  // Keeps what the encoder reports about a packet (quality, picture type,
+  // errors), writes its pass-1 statistics, and writes the packet.
+  void WriteEncodedVideo(AVFormatContext *AOutput, TAVOutputStream &AOst, AVPacket *APkt);
   // One decode-and-dispatch step for one input packet (null at the end of the
   // stream: drains). 0 on success, -1 when decoding failed.
   int32_t OutputPacket(TAVInputStream &AIst, int32_t AIstIndex, const AVPacket *APkt);
@@ -551,6 +599,9 @@ protected:
 
   // --- Generic option contexts (ResetSession to FreeSession) ---
   TFFOptions FOptions;
+
+  // --- Output streams between their creation and the run that takes them ---
+  std::map<const AVStream *, TOutputStreamSetup> FStreamSetups;
 
   // --- The run's records (built and freed on the run's thread) ---
   TTranscodePlan FPlan;

@@ -1,20 +1,8 @@
 // Operations the option table already names but whose pieces come later:
-// output streams (input and output setup), video hook modules (video path),
-// targets and presets. Each raises or refuses until its piece replaces it
-// here, so an option that needs one fails loudly instead of doing nothing.
+// video hook modules (video path), targets and presets. Each raises or
+// refuses until its piece replaces it here, so an option that needs one
+// fails loudly instead of doing nothing.
 #include "engine/custom_ffmpeg.h"
-
-void TCustomFFmpeg::NewVideoStream(AVFormatContext * /*AOutput*/) {
-  throw FFmpegException("not yet supported: newvideo");
-}
-
-void TCustomFFmpeg::NewAudioStream(AVFormatContext * /*AOutput*/) {
-  throw FFmpegException("not yet supported: newaudio");
-}
-
-void TCustomFFmpeg::NewSubtitleStream(AVFormatContext * /*AOutput*/) {
-  throw FFmpegException("not yet supported: newsubtitle");
-}
 
 int32_t TCustomFFmpeg::AddVideoHook(const std::vector<std::string> & /*AWords*/) {
   FFLogger().Log(this, llError, "video hook modules are not yet supported");

@@ -79,6 +79,12 @@ struct TAVOutputStream {
   FILE *logfile = nullptr;               // pass-1 statistics
   AVCodecID codec_id = AV_CODEC_ID_NONE; // saved codec id (join mode)
   int32_t show_fps = 0;
+  // What the encoder reported with its last picture (the packet's quality
+  // statistics): quality in lambda units, picture type and the squared error
+  // per plane when PSNR is asked for. The progress line reads them.
+  int32_t quality = 0;
+  int32_t pict_type = 0;
+  int64_t frame_error[3] = {0, 0, 0};
 };
 
 // Frees everything the records own (contexts, frames, scalers, resamplers,

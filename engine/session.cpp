@@ -63,6 +63,7 @@ void TCustomFFmpeg::FreeSession() {
     return;
   InputsClosing();
   FOptions = TFFOptions();
+  FStreamSetups.clear(); // encoder settings of streams no run took
 
   Faudio_buf.reset();
   Faudio_out.reset();

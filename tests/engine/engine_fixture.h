@@ -99,6 +99,20 @@ public:
   using TCustomFFmpeg::FStopEvent;
   using TCustomFFmpeg::FTermEvent;
   using TCustomFFmpeg::FTotalOutputDuration;
+
+  // Setup and the loop.
+  using TCustomFFmpeg::Transcode;
+  using TCustomFFmpeg::FindCodec;
+  using TCustomFFmpeg::FPlan;
+  using TCustomFFmpeg::FStreamSetups;
+  using TCustomFFmpeg::FEncoderList;
+  using TCustomFFmpeg::FDecoderList;
+  using TCustomFFmpeg::Finput_files_ts_offset;
+  using TCustomFFmpeg::FBroken;
+  using TCustomFFmpeg::Fnb_frames_dup;
+  using TCustomFFmpeg::Fnb_frames_drop;
+  using TCustomFFmpeg::Faudio_size;
+  using TCustomFFmpeg::Fvideo_size;
 };
 
 struct TLoggedLine {

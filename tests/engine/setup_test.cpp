@@ -1,0 +1,143 @@
+// Opening inputs and creating outputs: the messages a user sees when a file
+// cannot be used, and the streams an output gets.
+#include "tests/engine/conversion_support.h"
+
+#include "tests/support/fixtures.h"
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include <langinfo.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using InputSetup = ConversionTest;
+
+// Files that are not media, or not whole, are refused with the file's name
+// and the reason, and the session stays usable.
+TEST_F(InputSetup, BrokenInputsAreRefusedWithTheirNameAndReason) {
+  const std::string missing = Out("missing.mp4");
+  const std::string empty = Out("empty.mp4");
+  std::ofstream(empty, std::ios::binary).flush();
+  const std::string random = Out("random.mp4");
+  {
+    std::mt19937 gen(7);
+    std::ofstream f(random, std::ios::binary);
+    for (int i = 0; i < 64 * 1024; ++i)
+      f.put(static_cast<char>(gen()));
+  }
+  // The index of an MP4 is written last, so the first half has none.
+  const std::string truncated = Out("truncated.mp4");
+  {
+    const std::string whole = Fixture({"movie_aac_2s.mp4", "testsrc=size=320x240:rate=25:duration=2",
+                                       "sine=frequency=440:sample_rate=44100:duration=2", "mpeg4", "aac"});
+    fs::copy_file(whole, truncated);
+    fs::resize_file(truncated, fs::file_size(whole) / 2);
+  }
+  const struct {
+    std::string Path;
+    std::string Reason;
+  } cases[] = {
+      {missing, "No such file or directory"},
+      {empty, "Invalid data found when processing input"},
+      {random, "Invalid data found when processing input"},
+      {truncated, "Invalid data found when processing input"},
+  };
+  for (const auto &c : cases) {
+    EXPECT_FALSE(Engine->OpenInputFile(c.Path)) << c.Path;
+    EXPECT_EQ(Engine->LastErrMsg(), c.Path + ": " + c.Reason);
+    EXPECT_EQ(Engine->nb_input_files(), 0);
+  }
+  EXPECT_TRUE(Engine->OpenInputFile(ToneWav(2.0))) << Engine->LastErrMsg();
+}
+
+} // namespace
+
+namespace {
+
+using OutputSetup = ConversionTest;
+
+TEST_F(OutputSetup, UnknownFormatsAreRefusedWithTheirMessage) {
+  ASSERT_TRUE(Engine->OpenInputFile(ToneWav(2.0))) << Engine->LastErrMsg();
+  const std::string unknownExt = Out("out.notanextension");
+  EXPECT_EQ(Engine->OpenOutputFile(unknownExt, false), -1);
+  EXPECT_EQ(Engine->LastErrMsg(), "Unable to find a suitable output format for '" + unknownExt + "'");
+
+  Engine->SetOption("f", "notaformat");
+  EXPECT_EQ(Engine->OpenOutputFile(Out("out.mp3"), false), -1);
+  EXPECT_EQ(Engine->LastErrMsg(), "Requested output format 'notaformat' is not a suitable output format");
+  // The asked format was used up: the next output is guessed from its name.
+  EXPECT_EQ(Engine->OpenOutputFile(Out("out.mp3"), false), 1) << Engine->LastErrMsg();
+  EXPECT_EQ(Engine->nb_output_files(), 1);
+}
+
+// An AVI normally gets a video stream; without video in the input there is
+// nothing to put into one.
+TEST_F(OutputSetup, AudioOnlyInputGivesNoVideoStream) {
+  const std::string output = Out("tone.avi");
+  Setup({{"<in>", ToneWav(2.0)}, {"<out>", output}});
+  ASSERT_EQ(Engine->Foutput_files[0]->nb_streams, 1u);
+  Run();
+  const TMediaSummary out = Inspect(output);
+  ASSERT_TRUE(out.Error.empty()) << out.Error;
+  ASSERT_EQ(out.Streams.size(), 1u);
+  EXPECT_EQ(out.Streams[0].Type, AVMEDIA_TYPE_AUDIO);
+  EXPECT_NEAR(out.AudioSeconds(), 2.0, 0.05);
+}
+
+// An output that never received a byte (here: its run failed before the
+// header) is not left behind.
+TEST_F(OutputSetup, CopiedAudioCannotChangeVolumeAndTheEmptyOutputGoes) {
+  const std::string output = Out("copy.mka");
+  Setup({{"<in>", TestMovie(2.0)}, {"vn", "1"}, {"acodec", "copy"}, {"vol", "512"}, {"<out>", output}});
+  EXPECT_TRUE(fs::exists(output));
+  RunFails("-acodec copy and -vol are incompatible (frames are not decoded)");
+  EXPECT_FALSE(fs::exists(output));
+}
+
+// Stream maps must cover every output stream and join streams of one kind.
+TEST_F(OutputSetup, StreamMapsThatDoNotFitAreRefused) {
+  const struct {
+    TSteps Maps;
+    const char *Message;
+  } cases[] = {
+      {{{"map", "0.0"}}, "Number of stream maps must match number of output streams"},
+      {{{"map", "0.0"}, {"map", "0.0"}}, "Codec type mismatch for mapping #0.0 (Video) -> #0.1 (Audio)"},
+      {{{"map", "0.0"}, {"map", "0.5"}}, "Could not find input stream #0.5"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Message);
+    Engine->ResetSession();
+    TSteps steps = {{"<in>", TestMovie(2.0)}};
+    steps.insert(steps.end(), c.Maps.begin(), c.Maps.end());
+    steps.push_back({"<out>", Out("mapped.avi")});
+    Setup(steps);
+    ASSERT_EQ(Engine->Foutput_files[0]->nb_streams, 2u);
+    RunFails(c.Message);
+  }
+}
+
+// Names the locale cannot express reach the libraries as "unicode:utf8:"
+// names, both ways, and an empty output with such a name is still removed.
+TEST_F(OutputSetup, NamesOutsideTheLocaleConvert) {
+  ASSERT_STREQ(nl_langinfo(CODESET), "ANSI_X3.4-1968"); // the tests run in the "C" locale
+  const std::string input = Out("音乐.wav");
+  fs::copy_file(ToneWav(2.0), input);
+  const std::string output = Out("输出.mp3");
+  Setup({{"<in>", input}, {"<out>", output}});
+  EXPECT_EQ(std::string(Engine->Foutput_files[0]->url), "unicode:utf8:" + output);
+  Run();
+  EXPECT_NEAR(Inspect(output).AudioSeconds(), 2.0, 0.05);
+
+  const std::string unused = Out("空.mp3");
+  Engine->ResetSession();
+  Setup({{"<in>", input}, {"<out>", unused}});
+  EXPECT_TRUE(fs::exists(unused));
+  Engine->ResetSession();
+  EXPECT_FALSE(fs::exists(unused));
+}
+
+} // namespace
