@@ -572,6 +572,7 @@ void TCustomFFmpeg::BuildPlan() {
     ist.decoded_frame = AV.av_frame_alloc();
     if (!ist.dec_ctx || !ist.decoded_frame || AV.avcodec_parameters_to_context(ist.dec_ctx, par) < 0)
       throw FFmpegException("av_mallocz fail");
+    ist.dec_ctx->codec_id = codec->id; // a forced decoder reads the stream as its own kind
     ist.dec_ctx->pkt_timebase = ist.st->time_base;
     ist.dec_ctx->thread_count = Fthread_count;
     const int typeFlag = par->codec_type == AVMEDIA_TYPE_VIDEO   ? AV_OPT_FLAG_VIDEO_PARAM

@@ -91,6 +91,10 @@ static void ReceiveVideoPackets(AVCodecContext *AEnc, TAVOutputStream &AOst,
   int ret;
   try {
     while ((ret = AV.avcodec_receive_packet(AEnc, pkt)) == 0) {
+      // One picture lasts one tick of the encoder's clock; muxers that keep
+      // sample durations (MP4) would otherwise lose the last picture.
+      if (pkt->duration <= 0)
+        pkt->duration = 1;
       AV.av_packet_rescale_ts(pkt, AEnc->time_base, AOst.st->time_base);
       pkt->stream_index = AOst.index;
       AFrameSize = pkt->size;

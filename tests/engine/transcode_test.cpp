@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 
 namespace {
 
@@ -186,6 +187,207 @@ TEST_F(Transcode, AudioOnlyProgressHasNoPictureFields) {
   EXPECT_EQ(Progress.back().FileIndex, -1);
   EXPECT_NEAR(static_cast<double>(Progress.back().Duration), 2e6, 0.05e6);
   EXPECT_GT(Progress.back().Size, 30000);
+}
+
+} // namespace
+
+namespace {
+
+using TranscodeErrors = ConversionTest;
+
+// Packets the decoder refuses (PCM read as MP3) are skipped with a message,
+// or end the run with "xerror".
+TEST_F(TranscodeErrors, DecodeErrorsAreSkippedUnlessAskedToStop) {
+  FFLogger().SetLogLevel(llVerbose);
+  for (const bool stop : {false, true}) {
+    SCOPED_TRACE(stop ? "xerror" : "skip");
+    Engine->ResetSession();
+    Logged_.clear();
+    TSteps steps = {{"acodec", "mp3"}, {"<in>", ToneWav(2.0)}, {"acodec", "pcm_s16le"}};
+    if (stop)
+      steps.push_back({"xerror", ""});
+    steps.push_back({"<out>", Out("undecodable.wav")});
+    Setup(steps);
+    if (stop) {
+      RunFails("Error while decoding stream #0.0 (Audio)");
+    } else {
+      Run();
+      EXPECT_TRUE(Engine->Finished());
+      const auto verbose = Lines(llVerbose);
+      EXPECT_NE(std::find(verbose.begin(), verbose.end(), "Error while decoding stream #0.0 (Audio)"), verbose.end());
+    }
+  }
+}
+
+} // namespace
+
+namespace {
+
+struct TVideoCase {
+  const char *Name;
+  TSteps Options; // after the input, before the output
+  const char *Output;
+  int Width, Height;
+  int Frames; // pictures in the output
+  int Dup, Drop;
+};
+
+class VideoOut : public ConversionTest, public ::testing::WithParamInterface<TVideoCase> {};
+
+// A 2 s, 25 fps, 320x240 movie through crop, scale and frame-rate change.
+TEST_P(VideoOut, PicturesComeOutCroppedScaledAndTimed) {
+  const TVideoCase &c = GetParam();
+  const std::string output = Out(c.Output);
+  TSteps steps = {{"<in>", TestMovie(2.0)}, {"an", "1"}};
+  steps.insert(steps.end(), c.Options.begin(), c.Options.end());
+  steps.push_back({"<out>", output});
+  Setup(steps);
+  Engine->Transcode();
+  EXPECT_EQ(Engine->Fnb_frames_dup, c.Dup);
+  EXPECT_EQ(Engine->Fnb_frames_drop, c.Drop);
+  Engine->FreeSession();
+  ASSERT_FALSE(Progress.empty());
+  EXPECT_EQ(Progress.back().FrameNumber, c.Frames);
+
+  if (std::string(c.Output).ends_with(".yuv")) {
+    EXPECT_EQ(fs::file_size(output), static_cast<uintmax_t>(c.Frames) * c.Width * c.Height * 3 / 2);
+    return;
+  }
+  const TMediaSummary out = Inspect(output);
+  ASSERT_EQ(out.Streams.size(), 1u);
+  EXPECT_EQ(out.Streams[0].Width, c.Width);
+  EXPECT_EQ(out.Streams[0].Height, c.Height);
+  EXPECT_EQ(out.Streams[0].DecodedFrames, c.Frames);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, VideoOut,
+    ::testing::Values(
+        TVideoCase{"Scaled", {{"s", "160x120"}}, "scaled.avi", 160, 120, 50, 0, 0},
+        TVideoCase{"Cropped",
+                   {{"croptop", "20"}, {"cropbottom", "20"}, {"cropleft", "40"}, {"cropright", "40"}},
+                   "cropped.avi", 240, 200, 50, 0, 0},
+        TVideoCase{"CroppedAndScaled", {{"croptop", "40"}, {"cropleft", "40"}, {"s", "128x96"}}, "both.avi", 128, 96,
+                   50, 0, 0},
+        // 50 pictures over 1.96 s: up to 58.8 at 30 fps; at 15 fps one is
+        // dropped only when the output is more than 1.1 pictures ahead.
+        TVideoCase{"MorePicturesRepeat", {{"r", "30"}, {"vsync", "1"}}, "30fps.avi", 320, 240, 59, 9, 0},
+        TVideoCase{"FewerPicturesDrop", {{"r", "15"}, {"vsync", "1"}}, "15fps.avi", 320, 240, 31, 0, 19},
+        TVideoCase{"RawPictures", {}, "raw.yuv", 320, 240, 50, 0, 0}),
+    [](const auto &AInfo) { return std::string(AInfo.param.Name); });
+
+using Report = ConversionTest;
+
+// Without a progress handler the report is a log line; the last one is
+// followed by the summary of what went where.
+TEST_F(Report, LastLineAndSummaryAreLogged) {
+  FFLogger().SetLogLevel(llVerbose);
+  Engine->SetOnProgress(nullptr);
+  Setup({{"<in>", TestMovie(2.0)}, {"an", "1"}, {"r", "30"}, {"vsync", "1"}, {"<out>", Out("report.avi")}});
+  Run();
+  const auto lines = Lines(llVerbose);
+  const auto starting = [&](const std::string &APrefix, const std::string &AContaining) {
+    std::string found;
+    for (const auto &l : lines)
+      if (l.rfind(APrefix, 0) == 0 && l.find(AContaining) != std::string::npos)
+        found = l;
+    return found;
+  };
+  const std::string last = starting("frame=", "Lsize=");
+  const std::string summary = starting("video:", "");
+  EXPECT_TRUE(std::regex_match(last, std::regex(R"(frame=   59 fps=[ \d]{2}\d q=\d+\.\d Lsize=\s*\d+kB time=1\.97 )"
+                                                R"(bitrate=\s*\d+\.\dkbits/s dup=9 drop=0)")))
+      << last;
+  EXPECT_TRUE(std::regex_match(
+      summary, std::regex(R"(video:\d+kB audio:0kB global headers:0kB muxing overhead \d+\.\d{6}%\r\n)")))
+      << summary;
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Stream mapping:"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "  Stream #0.0 -> #0.0 (Video)"), lines.end());
+}
+
+// A stop request ends the loop at its next turn; the output is still
+// finished properly, and the run does not count as finished.
+TEST_F(Report, StoppedRunStillWritesAWholeFile) {
+  Engine->ReportInterval = 0;
+  Engine->SetOnProgress([this](TObject *, int32_t AFileIndex, int32_t AFrameNumber, int32_t, float, float, int64_t,
+                               int64_t, int64_t) {
+    Progress.push_back({AFileIndex, AFrameNumber, 0, 0, 0, 0, 0, 0});
+    if (AFrameNumber >= 20)
+      Engine->FBroken = true;
+  });
+  const std::string output = Out("stopped.mp4");
+  Setup({{"<in>", TestMovie(6.0)}, {"<out>", output}});
+  Run();
+  EXPECT_FALSE(Engine->Finished());
+  const TMediaSummary out = Inspect(output);
+  ASSERT_TRUE(out.Error.empty()) << out.Error;
+  ASSERT_EQ(out.Streams.size(), 2u);
+  const int64_t frames = out.Find(AVMEDIA_TYPE_VIDEO)->DecodedFrames;
+  EXPECT_GE(frames, 20);
+  EXPECT_LT(frames, 150);
+  EXPECT_EQ(Progress.back().FrameNumber, frames);
+}
+
+} // namespace
+
+namespace {
+
+struct TTimeCase {
+  const char *Name;
+  TSteps Before; // before the input
+  TSteps After;  // after the input
+  double Seconds;
+};
+
+class TimeLimits : public ConversionTest, public ::testing::WithParamInterface<TTimeCase> {};
+
+// A 4 s tone, cut by a start position on the input, a start position on the
+// output, or a recording time.
+TEST_P(TimeLimits, CutTheOutput) {
+  const TTimeCase &c = GetParam();
+  const std::string output = Out("cut.wav");
+  TSteps steps = c.Before;
+  steps.push_back({"<in>", ToneWav(4.0)});
+  steps.insert(steps.end(), c.After.begin(), c.After.end());
+  steps.push_back({"<out>", output});
+  Setup(steps);
+  Run();
+  EXPECT_NEAR(Inspect(output).AudioSeconds(), c.Seconds, 0.03);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TimeLimits,
+                         ::testing::Values(TTimeCase{"SeekInput", {{"ss", "1.5"}}, {}, 2.5},
+                                           TTimeCase{"SkipOutput", {}, {{"ss", "1.5"}}, 2.5},
+                                           TTimeCase{"RecordingTime", {}, {{"t", "1.5"}}, 1.5},
+                                           TTimeCase{"Both", {}, {{"ss", "1"}, {"t", "2"}}, 2.0}),
+                         [](const auto &AInfo) { return std::string(AInfo.param.Name); });
+
+// "dump" hands every packet to the library's packet dump, at its debug level.
+TEST_F(Report, PacketDumpGoesToTheLog) {
+  FFLogger().SetLogLevel(llDebug);
+  for (const bool dump : {false, true}) {
+    Engine->ResetSession();
+    Logged_.clear();
+    Setup({{"dump", dump ? "1" : "0"}, {"<in>", ToneWav(2.0)}, {"<out>", Out("dumped.wav")}});
+    Run();
+    const auto debug = Lines(llDebug);
+    const auto keyframes =
+        std::count_if(debug.begin(), debug.end(), [](const std::string &l) { return l.find("keyframe=1") != l.npos; });
+    if (dump)
+      EXPECT_GT(keyframes, 20);
+    else
+      EXPECT_EQ(keyframes, 0);
+  }
+}
+
+// Pass 1 leaves the encoder's statistics where pass 2 will look for them.
+TEST_F(Report, FirstPassWritesTheStatistics) {
+  const std::string prefix = Out("stats");
+  Setup({{"<in>", TestMovie(2.0)}, {"an", "1"}, {"pass", "1"}, {"passlogfile", prefix}, {"<out>", Out("pass1.avi")}});
+  Run();
+  const std::string log = prefix + "-0.log";
+  ASSERT_TRUE(fs::exists(log));
+  EXPECT_GT(fs::file_size(log), 50u * 20u); // a line per picture
 }
 
 } // namespace
