@@ -3,11 +3,14 @@
 // Creates the windows in the product's order and runs the event loop. With
 // "--screenshot-dir DIR" (for `make screenshots` only) it uses DIR/option.ini
 // as its settings file, saves pictures of its windows into DIR and quits.
+#include "jobs/job_manager.h"
+#include "media/ffmpeg_loader.h"
 #include "platform/main_thread.h"
 #include "platform/paths.h"
 #include "ui/about_window.h"
 #include "ui/app_windows.h"
 #include "ui/main_thread_adapter.h"
+#include "ui/job_file_adder.h"
 #include "ui/main_window.h"
 #include "ui/options_window.h"
 #include "ui/pictures.h"
@@ -125,6 +128,9 @@ int main(int argc, char **argv) {
   }
 
   TApplicationWindows windows = CreateApplicationWindows(settingsPath, appDir);
+  // The file list adds through the window's own job manager.
+  TJobFileAdder adder(windows.Form1->Vantro(), DefaultLibraryPath());
+  windows.Form1->SetFileAdder(&adder);
   windows.Form1->show();
 
   if (!screenshotDir.isEmpty()) {

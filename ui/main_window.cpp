@@ -2,6 +2,7 @@
 #include "ui/main_window.h"
 
 #include "catalogue/categories.h"
+#include "jobs/job_manager.h"
 #include "ui/about_window.h"
 #include "ui/office_combo.h"
 #include "ui/options_window.h"
@@ -78,7 +79,7 @@ QToolButton *SmallButton(QWidget *AParent, const char *AName, const QString &AHi
 } // namespace
 
 TForm1::TForm1(const TMainWindowSetup &ASetup, QWidget *AParent)
-    : QMainWindow(AParent), FSetup(ASetup), FSettings(ASetup.SettingsPath) {
+    : QMainWindow(AParent), FSetup(ASetup), FSettings(ASetup.SettingsPath), FVantro(std::make_unique<TJobManager>()) {
   setObjectName(QStringLiteral("TForm1"));
   setWindowTitle(ProductTitle);
   setWindowIcon(ApplicationIcon());

@@ -27,6 +27,7 @@
 #include <vector>
 
 class IFileAdder;
+class TJobManager;
 class QAction;
 class QActionGroup;
 class QCheckBox;
@@ -81,6 +82,9 @@ public:
   void SetAboutWindow(TForm2 *AForm);
   void SetOptionsWindow(TForm5 *AForm);
   void SetFileAdder(IFileAdder *AAdder);
+  // The window's job manager. The program installs an adder over it
+  // (TJobFileAdder), so adding and converting share one task list.
+  TJobManager &Vantro() { return *FVantro; }
 
   // --- State read by other parts and by tests ---
   const QString &FileOutPutPath() const { return FFileOutPutPath; }
@@ -195,6 +199,7 @@ private:
   TForm2 *FAbout = nullptr;
   TForm5 *FOptions = nullptr;
   IFileAdder *FAdder = nullptr;
+  std::unique_ptr<TJobManager> FVantro;
 
   // The product's fields.
   std::vector<TInputOptions> FIO1;

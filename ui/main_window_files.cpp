@@ -7,6 +7,7 @@
 #include "catalogue/output_name.h"
 #include "platform/convert.h"
 #include "platform/exceptions.h"
+#include "ui/add_sequence.h"
 #include "ui/file_adder.h"
 #include "ui/file_names.h"
 #include "ui/office_combo.h"
@@ -150,44 +151,21 @@ TForm1::TAddResult TForm1::AddOneFile(const QString &AFileName, bool ASelectIt) 
     Message(QStringLiteral("列表中最多只能有%1个文件，请先转换或删除一些文件。").arg(MaxListedFiles));
     return arEnded;
   }
-  const std::string path = AFileName.toStdString();
-  const TProbedFile probe = FAdder->ProbeFile(path);
-  if (!probe.Loaded) {
-    Log(QString());
-    LogText("***File load error: " + probe.ErrorMsg);
-    Log(QString());
-    return arSkipped;
-  }
-  FProfile.Video_AddFileName = path;
-
-  TInputOptions input;
-  InitInputOptions(input);
-  input.FileName = path; // what AddTask fills an empty name with
-  std::string error;
-  const int32_t task = FAdder->AddTask(path, input, error);
-  if (task < 0) {
-    Log(QString());
-    LogText("***File open error: " + error);
-    Log(QString());
-    return arEnded;
-  }
-  Log(QString());
-  LogText(FAdder->TaskInfoText(task));
-  FPlayerFileName = AFileName;
-
-  Button5Click();
-  Button13Click();
-  TOutputOptions output;
-  InitOutputOptions(output);
-  FillOutputOptions(output, FProfile);
-  output.FileName = FProfile.Video_OutPutFileName; // what SetOutputFile fills an empty name with
-  if (!FAdder->SetOutputFile(task, FProfile.Video_OutPutFileName, output, error)) {
-    FAdder->RemoveTask(task);
-    Log(QString());
-    LogText("***Cannot do convert, error: " + error);
-    Log(QString());
-    return arEnded;
-  }
+  const TAddedFile added = AddFileSequence(
+      *FAdder, FProfile, AFileName.toStdString(),
+      [this] {
+        Button5Click();
+        Button13Click();
+      },
+      [this](const std::string &ALine) { LogText(ALine); });
+  if (added.TaskIndex >= 0)
+    FPlayerFileName = AFileName;
+  if (added.Outcome != aoAdded)
+    return added.Outcome == aoRejected ? arSkipped : arEnded;
+  const TInputOptions &input = added.Input;
+  const TOutputOptions &output = added.Output;
+  const TProbedFile &probe = added.Probe;
+  const int32_t task = added.TaskIndex;
 
   ShowEmptyPicture(false);
   const int row = FFiles->rowCount();

@@ -1,0 +1,33 @@
+// Window tests on the real job manager: the program's windows with the
+// window's own "Vantro" behind the file list (as the program installs it)
+// and media files made from the fixtures.
+#pragma once
+
+#include "tests/ui/ui_test_support.h"
+#include "ui/job_file_adder.h"
+
+#include <memory>
+#include <ostream>
+
+// Readable failures for QString and QStringList comparisons.
+inline void PrintTo(const QString &AText, std::ostream *AOut) { *AOut << '"' << AText.toStdString() << '"'; }
+inline void PrintTo(const QStringList &ALines, std::ostream *AOut) {
+  *AOut << "{\n";
+  for (const QString &line : ALines)
+    *AOut << "  \"" << line.toStdString() << "\"\n";
+  *AOut << "}";
+}
+
+class TVantroWindowTest : public TWindowTest {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A copy of a fixture file at ARelative under the temporary root.
+  QString CopyOf(const std::string &AFixture, const QString &ARelative) const;
+  QString Out() { return Form1().FileOutPutPath(); }
+  // The input file of each task of Vantro, in task order.
+  QStringList TaskInputs();
+
+  std::unique_ptr<TJobFileAdder> FVantroAdder;
+};
