@@ -28,8 +28,12 @@ TCustomFFmpeg::TCustomFFmpeg(int32_t AMaxFiles) : FMaxFiles(AMaxFiles) {
 }
 
 TCustomFFmpeg::~TCustomFFmpeg() {
-  // Run control waits for a running worker here once it exists; until then a
-  // session never runs on another thread.
+  Stop(true);
+  // The thread objects may still be leaving their bodies after signalling.
+  if (FThreadOwner)
+    FThreadOwner->WaitFor();
+  if (FTermThreadOwner)
+    FTermThreadOwner->WaitFor();
   FreeSession();
 }
 
