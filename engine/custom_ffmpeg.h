@@ -380,10 +380,15 @@ protected:
   // Join mode, end of input k: drains its streams, reopens the encoders and
   // moves the timeline on. False when k was the last input.
   bool JoinAdvance(int32_t AInput);
-  // Hands one decoded picture, samples buffer or subtitle (or, for stream
-  // copy, the packet) to every output stream fed by AIst.
-  void DispatchDecoded(TAVInputStream &AIst, const AVPacket *APkt, AVFrame *AFrame, uint8_t *ASamples,
-                       int32_t ASampleBytes, AVSubtitle *ASub);
+  // Hands one decoded picture, samples buffer or subtitle (ASubtitlePts: its
+  // packet's pts) to every encoding output stream fed by AIst.
+  void DispatchDecoded(TAVInputStream &AIst, AVFrame *AFrame, uint8_t *ASamples, int32_t ASampleBytes,
+                       AVSubtitle *ASub, int64_t ASubtitlePts);
+  // Hands one input packet to every copying output stream fed by AIst, once
+  // per packet however many frames it decodes to.
+  void DispatchCopies(TAVInputStream &AIst, const AVPacket *APkt);
+  // "re": waits until the wall clock since the start reaches AIst.pts.
+  void EmulateRate(const TAVInputStream &AIst);
   void CopyPacket(TAVOutputStream &AOst, TAVInputStream &AIst, const AVPacket *APkt);
   // Decoded audio as interleaved samples in AIst.dec_packed_fmt in Fsamples,
   // with the volume applied; the byte count.

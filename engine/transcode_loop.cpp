@@ -431,10 +431,15 @@ int32_t TCustomFFmpeg::OutputPacket(TAVInputStream &AIst, int32_t /*AIstIndex*/,
     } else if (type == AVMEDIA_TYPE_VIDEO) {
       AIst.next_pts += APkt->duration > 0 ? AV.av_rescale_q(APkt->duration, tb, AV_TIME_BASE_Q) : frameDuration(0);
     }
-    DispatchDecoded(AIst, APkt, nullptr, nullptr, 0, nullptr);
+    EmulateRate(AIst);
+    DispatchCopies(AIst, APkt);
     return 0;
   }
 
+  // A stream both decoded and copied is copied packet by packet: a decoder
+  // may hold a packet back or make several frames of it.
+  if (APkt)
+    DispatchCopies(AIst, APkt);
   AVCodecContext *dec = AIst.dec_ctx;
   if (type == AVMEDIA_TYPE_SUBTITLE) {
     if (!APkt)
@@ -445,7 +450,8 @@ int32_t TCustomFFmpeg::OutputPacket(TAVInputStream &AIst, int32_t /*AIstIndex*/,
     if (AV.avcodec_decode_subtitle2(dec, &sub, &got, const_cast<AVPacket *>(APkt)) < 0)
       return -1;
     if (got) {
-      DispatchDecoded(AIst, APkt, nullptr, nullptr, 0, &sub);
+      EmulateRate(AIst);
+      DispatchDecoded(AIst, nullptr, nullptr, 0, &sub, APkt->pts);
       AV.avsubtitle_free(&sub);
     }
     return 0;
@@ -477,11 +483,13 @@ int32_t TCustomFFmpeg::OutputPacket(TAVInputStream &AIst, int32_t /*AIstIndex*/,
       const int64_t perSecond = static_cast<int64_t>(frame->sample_rate) * frame->ch_layout.nb_channels;
       if (bps > 0 && perSecond > 0)
         AIst.next_pts += static_cast<int64_t>(1000000 / bps) * bytes / perSecond;
-      DispatchDecoded(AIst, APkt, nullptr, Fsamples.get(), bytes, nullptr);
+      EmulateRate(AIst);
+      DispatchDecoded(AIst, nullptr, Fsamples.get(), bytes, nullptr, AV_NOPTS_VALUE);
     } else {
       AIst.next_pts += frameDuration(frame->repeat_pict);
       PreProcessVideoFrame(AIst, frame);
-      DispatchDecoded(AIst, APkt, frame, nullptr, 0, nullptr);
+      EmulateRate(AIst);
+      DispatchDecoded(AIst, frame, nullptr, 0, nullptr, AV_NOPTS_VALUE);
     }
     AV.av_frame_unref(frame);
   }
@@ -490,27 +498,24 @@ int32_t TCustomFFmpeg::OutputPacket(TAVInputStream &AIst, int32_t /*AIstIndex*/,
   return 0;
 }
 
-void TCustomFFmpeg::DispatchDecoded(TAVInputStream &AIst, const AVPacket *APkt, AVFrame *AFrame, uint8_t *ASamples,
-                                    int32_t ASampleBytes, AVSubtitle *ASub) {
-  // "re": not faster than the input's own clock.
-  if (Frate_emu) {
-    const int64_t elapsed = NowMicros() - AIst.start;
-    if (AIst.pts > elapsed + 1000)
-      AV.av_usleep(static_cast<unsigned>((AIst.pts - elapsed) / 1000 * 1000));
-  }
+void TCustomFFmpeg::EmulateRate(const TAVInputStream &AIst) {
+  if (!Frate_emu)
+    return;
+  const int64_t elapsed = NowMicros() - AIst.start;
+  if (AIst.pts > elapsed + 1000)
+    AV.av_usleep(static_cast<unsigned>((AIst.pts - elapsed) / 1000 * 1000));
+}
+
+void TCustomFFmpeg::DispatchDecoded(TAVInputStream &AIst, AVFrame *AFrame, uint8_t *ASamples, int32_t ASampleBytes,
+                                    AVSubtitle *ASub, int64_t ASubtitlePts) {
   if (Fstart_time != 0 && AIst.pts < Fstart_time)
     return;
   for (auto &ostPtr : FPlan.OutputStreams) {
     TAVOutputStream &ost = *ostPtr;
-    if (FPlan.InputStreams[static_cast<size_t>(ost.source_index)].get() != &AIst)
+    if (!ost.encoding_needed || FPlan.InputStreams[static_cast<size_t>(ost.source_index)].get() != &AIst)
       continue;
-    AVFormatContext *oc = Foutput_files[static_cast<size_t>(ost.file_index)];
-    if (!ost.encoding_needed) {
-      if (APkt)
-        CopyPacket(ost, AIst, APkt);
-      continue;
-    }
     Assert(AIst.decoding_needed, "ist->decoding_needed");
+    AVFormatContext *oc = Foutput_files[static_cast<size_t>(ost.file_index)];
     switch (ost.st->codecpar->codec_type) {
     case AVMEDIA_TYPE_AUDIO:
       if (ASamples)
@@ -524,11 +529,21 @@ void TCustomFFmpeg::DispatchDecoded(TAVInputStream &AIst, const AVPacket *APkt, 
       break;
     case AVMEDIA_TYPE_SUBTITLE:
       if (ASub)
-        DoSubtitleOut(oc, ost, AIst, ASub, APkt ? APkt->pts : AV_NOPTS_VALUE);
+        DoSubtitleOut(oc, ost, AIst, ASub, ASubtitlePts);
       break;
     default:
       throw FFmpegException("invalid codec_type");
     }
+  }
+}
+
+void TCustomFFmpeg::DispatchCopies(TAVInputStream &AIst, const AVPacket *APkt) {
+  if (Fstart_time != 0 && AIst.pts < Fstart_time)
+    return;
+  for (auto &ostPtr : FPlan.OutputStreams) {
+    TAVOutputStream &ost = *ostPtr;
+    if (!ost.encoding_needed && FPlan.InputStreams[static_cast<size_t>(ost.source_index)].get() == &AIst)
+      CopyPacket(ost, AIst, APkt);
   }
 }
 

@@ -104,7 +104,8 @@ TEST_F(Transcode, VFramesEndsTheRunAtThatPicture) {
 // Two inputs of different length: with "shortest" the run ends with the
 // shorter one, without it with the longer one.
 TEST_F(Transcode, ShortestEndsWithTheShorterInput) {
-  const std::string video = Fixture({"video_only_2s.avi", "testsrc=size=160x120:rate=25:duration=2", "", "mpeg4"});
+  const std::string video =
+      Fixture({"video_only_2s.avi", "testsrc=size=160x120:rate=25:duration=2", "", "mpeg4", ""});
   const std::string audio = ToneWav(4.0);
   for (const bool shortest : {true, false}) {
     SCOPED_TRACE(shortest ? "shortest" : "longest");
@@ -115,10 +116,14 @@ TEST_F(Transcode, ShortestEndsWithTheShorterInput) {
     Run();
     const TMediaSummary out = Inspect(output);
     ASSERT_EQ(out.Streams.size(), 2u);
-    if (shortest)
-      EXPECT_NEAR(out.AudioSeconds(), 2.0, 0.15);
-    else
+    // The audio read before the video's end shows up (the encoder's delay,
+    // and AVI keeps the MP3 priming), but nowhere near the longer input.
+    if (shortest) {
+      EXPECT_GT(out.AudioSeconds(), 1.95);
+      EXPECT_LT(out.AudioSeconds(), 2.3);
+    } else {
       EXPECT_NEAR(out.AudioSeconds(), 4.0, 0.05);
+    }
     EXPECT_EQ(out.Find(AVMEDIA_TYPE_VIDEO)->DecodedFrames, 50);
   }
 }
