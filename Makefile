@@ -26,7 +26,7 @@ test: build
 
 bench: build
 	cmake --build $(BUILD) --target benchmarks
-	@for b in $(BUILD)/bin/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+	@set -e; for b in $(BUILD)/bin/bench_*; do "$$b"; done
 
 clean:
 	rm -rf $(BUILD)

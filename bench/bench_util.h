@@ -1,0 +1,69 @@
+// Measuring helpers for the benchmarks: each measured run happens in a child
+// process so its peak memory is its own, and figures are medians of several runs.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+struct TRunStats {
+  double WallSeconds = 0;
+  long MaxRssKiB = 0;
+  bool Ok = false;
+};
+
+// Runs ABody in a forked child; the child exits 0 when ABody returns true.
+inline TRunStats RunInChild(const std::function<bool()> &ABody) {
+  TRunStats stats;
+  std::fflush(nullptr);
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0)
+    _exit(ABody() ? 0 : 1);
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  stats.WallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  stats.MaxRssKiB = usage.ru_maxrss;
+  stats.Ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return stats;
+}
+
+inline double Median(std::vector<double> v) {
+  if (v.empty())
+    return 0;
+  std::sort(v.begin(), v.end());
+  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+// Runs A and B alternately ARuns times each (so machine noise hits both) and
+// returns the medians of wall time and peak memory of each.
+struct TPairStats {
+  double WallA, WallB, RssA, RssB;
+  bool Ok;
+};
+inline TPairStats MeasurePair(const std::function<bool()> &A, const std::function<bool()> &B, int ARuns) {
+  std::vector<double> wa, wb, ra, rb;
+  bool ok = true;
+  for (int i = 0; i < ARuns; ++i) {
+    const TRunStats a = RunInChild(A);
+    const TRunStats b = RunInChild(B);
+    ok = ok && a.Ok && b.Ok;
+    wa.push_back(a.WallSeconds), ra.push_back(static_cast<double>(a.MaxRssKiB));
+    wb.push_back(b.WallSeconds), rb.push_back(static_cast<double>(b.MaxRssKiB));
+  }
+  return {Median(wa), Median(wb), Median(ra), Median(rb), ok};
+}
+
+// One line of the benchmark table.
+inline void PrintRow(const std::string &AFigure, double ARatio, const std::string &AGoal, double AGoalValue) {
+  std::printf("%-60s %8.3fx   goal %s %.2fx   %s\n", AFigure.c_str(), ARatio, AGoal.c_str(), AGoalValue,
+              (AGoal == "<=" ? ARatio <= AGoalValue : ARatio >= AGoalValue) ? "met" : "NOT MET");
+}
