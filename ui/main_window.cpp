@@ -8,6 +8,7 @@
 #include "ui/options_window.h"
 #include "ui/pictures.h"
 #include "ui/product.h"
+#include "ui/settings_paths.h"
 #include "ui/skins.h"
 
 #include <QAction>
@@ -535,29 +536,13 @@ void TForm1::MakeOutputFolderCurrent(const QString &AFolder) {
   FFileOutPutPath = AFolder;
 }
 
-void TForm1::UseDefaultOutputFolder() {
-  const QString folder = DefaultOutputFolder();
-  ForceFolder(folder);
-  FSettings.Write(OutPathSection, QStringLiteral("OutPath"), folder);
-  MakeOutputFolderCurrent(folder);
-}
-
 void TForm1::Button17Click() {
-  if (!FSettings.Exists()) {
-    UseDefaultOutputFolder();
-    return;
-  }
-  const QString folder = FSettings.Read(OutPathSection, QStringLiteral("OutPath"));
-  if (folder.isEmpty() || folder == SettingsAbsent) {
-    UseDefaultOutputFolder();
-    return;
-  }
-  // A stored folder that is gone is made again; one that cannot be made
-  // gives way to the default.
-  if (ForceFolder(folder))
-    MakeOutputFolderCurrent(folder);
-  else
-    UseDefaultOutputFolder();
+  const QString stored = FSettings.Exists() ? FSettings.Read(OutPathSection, QStringLiteral("OutPath")) : SettingsAbsent;
+  const TOutputFolderChoice choice = OutputFolderFor(stored.toStdString());
+  const QString folder = QString::fromStdString(choice.Folder);
+  if (choice.IsDefault)
+    FSettings.Write(OutPathSection, QStringLiteral("OutPath"), folder);
+  MakeOutputFolderCurrent(folder);
 }
 
 void TForm1::Button16Click() {

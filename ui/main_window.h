@@ -166,7 +166,6 @@ private:
   void FormCreate();
 
   void MakeOutputFolderCurrent(const QString &AFolder);
-  void UseDefaultOutputFolder();
 
   void RunAdd(TAddKind AKind);
   bool LibraryCheck();

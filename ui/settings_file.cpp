@@ -1,5 +1,7 @@
 #include "ui/settings_file.h"
 
+#include "ui/settings_paths.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -25,24 +27,11 @@ void TSettingsFile::Write(const QString &ASection, const QString &AKey, const QS
 }
 
 QString SettingsFilePathFor(const QString &AExeDir) {
-  const QFileInfo dir(AExeDir);
-  if (dir.isDir() && dir.isWritable())
-    return QDir(AExeDir).filePath(QStringLiteral("option.ini"));
-  QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-  if (config.isEmpty() || QDir::isRelativePath(config))
-    config = QDir::homePath() + QStringLiteral("/.config");
-  const QString folder = config + QStringLiteral("/zelvora");
-  QDir().mkpath(folder);
-  return folder + QStringLiteral("/option.ini");
+  return QString::fromStdString(SettingsFilePathIn(AExeDir.toStdString()));
 }
 
-QString DefaultOutputFolder() { return QDir::homePath() + QStringLiteral("/Zelvora视频软件/输出"); }
+QString DefaultOutputFolder() { return QString::fromStdString(DefaultOutputFolderPath()); }
 
-QString DefaultSnapshotFolder() { return QDir::homePath() + QStringLiteral("/Zelvora视频软件/快照"); }
+QString DefaultSnapshotFolder() { return QString::fromStdString(DefaultSnapshotFolderPath()); }
 
-bool ForceFolder(const QString &AFolder) {
-  if (AFolder.isEmpty())
-    return false;
-  QDir().mkpath(AFolder);
-  return QFileInfo(AFolder).isDir();
-}
+bool ForceFolder(const QString &AFolder) { return MakeFolder(AFolder.toStdString()); }
