@@ -410,6 +410,12 @@ protected:
   int32_t OutputPacket(TAVInputStream &AIst, int32_t AIstIndex, const AVPacket *APkt);
   // Runs the stream's bitstream filters on the packet and writes it.
   void WriteFrame(AVFormatContext *AOutput, AVPacket *APkt, TBitstreamFilterChain &AChain, AVCodecContext *AEnc);
+  // Passes APkt through the filters of AChain from AFrom on and writes what
+  // comes out; a null APkt tells filter AFrom that no more packets come.
+  void RunChain(AVFormatContext *AOutput, AVPacket *APkt, TBitstreamFilterChain &AChain, size_t AFrom,
+                int AStreamIndex, const std::string &ACodecName);
+  // End of the run: writes the packets the bitstream filters still hold.
+  void FlushBitstreamFilters();
   // Builds the progress line, calls OnProgress, logs.
   void PrintReport(bool AIsLast, int32_t AFileIndex);
   void DoSubtitleOut(AVFormatContext *AOutput, TAVOutputStream &AOst, TAVInputStream &AIst, AVSubtitle *ASub,

@@ -327,8 +327,13 @@ void TCustomFFmpeg::NewSubtitleStream(AVFormatContext *AOutput) {
   if (!copy) {
     if (!FindCodec(Fsubtitle_codec_name, AVMEDIA_TYPE_SUBTITLE, true, Strictness(opts), id))
       throw FFmpegException(FLastErrMsg);
-    if (!Fsubtitle_codec_name.empty())
+    if (!Fsubtitle_codec_name.empty()) {
       codec = AV.avcodec_find_encoder_by_name(CurrentCodecName(Fsubtitle_codec_name).c_str());
+    } else {
+      // Without a name the format's own subtitle codec, as for video and
+      // audio; no codec at all could only fail when the run starts.
+      id = AV.av_guess_codec(AOutput->oformat, nullptr, AOutput->url, nullptr, AVMEDIA_TYPE_SUBTITLE);
+    }
   }
   TNewStream ns;
   try {
@@ -352,6 +357,8 @@ void TCustomFFmpeg::NewSubtitleStream(AVFormatContext *AOutput) {
     enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   if (!copy) {
     enc->codec_id = id;
+    // Subtitle times are microseconds; today's encoders want to be told.
+    enc->time_base = AV_TIME_BASE_Q;
     // The generic subtitle options reach the encoder like those of video and audio.
     ApplyCollectedOptions(enc, opts, AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_SUBTITLE_PARAM);
   }
@@ -522,7 +529,8 @@ int32_t TCustomFFmpeg::OpenOutputFile(const std::string &AFileName, bool AJoin) 
   // 10. Muxing parameters. The preload and the loop count are options of the
   // muxers that have them (MPEG program streams, GIF).
   oc->max_delay = static_cast<int>(Fmux_max_delay * 1000000);
-  if (oc->priv_data) {
+  // Only a muxer with an option class has options in its private data.
+  if (oc->priv_data && format->priv_class) {
     if (AV.av_opt_find(oc->priv_data, "preload", nullptr, 0, 0))
       AV.av_opt_set_int(oc->priv_data, "preload", static_cast<int64_t>(Fmux_preload * 1000000), 0);
     if (Floop_output != -1 && AV.av_opt_find(oc->priv_data, "loop", nullptr, 0, 0))

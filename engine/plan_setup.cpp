@@ -454,6 +454,51 @@ void TCustomFFmpeg::BuildPlan() {
     }
   }
 
+  // Opens the decoder of an input stream that needs one (once).
+  const auto openDecoder = [this](TAVInputStream &ist) {
+    if (ist.dec_ctx)
+      return;
+    const AVCodecParameters *par = ist.st->codecpar;
+    const char *typeName = MediaTypeName(par->codec_type);
+    const size_t k = static_cast<size_t>(FPlan.InputFiles[static_cast<size_t>(ist.file_index)].ist_index + ist.index);
+    const AVCodec *codec = k < Finput_codecs.size() && Finput_codecs[k] ? Finput_codecs[k]
+                                                                         : AV.avcodec_find_decoder(par->codec_id);
+    if (!codec) {
+      LogStreamMapping();
+      const std::string msg = Format("Decoder (codec id %d) not found for input stream #%d.%d (%s)",
+                                     static_cast<int>(par->codec_id), ist.file_index, ist.index, typeName);
+      FFLogger().Log(this, llError, msg);
+      throw FFmpegException(msg);
+    }
+    ist.dec_ctx = AV.avcodec_alloc_context3(codec);
+    ist.decoded_frame = AV.av_frame_alloc();
+    if (!ist.dec_ctx || !ist.decoded_frame || AV.avcodec_parameters_to_context(ist.dec_ctx, par) < 0)
+      throw FFmpegException("av_mallocz fail");
+    ist.dec_ctx->codec_id = codec->id; // a forced decoder reads the stream as its own kind
+    ist.dec_ctx->pkt_timebase = ist.st->time_base;
+    ist.dec_ctx->thread_count = Fthread_count;
+    const int typeFlag = par->codec_type == AVMEDIA_TYPE_VIDEO   ? AV_OPT_FLAG_VIDEO_PARAM
+                         : par->codec_type == AVMEDIA_TYPE_AUDIO ? AV_OPT_FLAG_AUDIO_PARAM
+                                                                 : AV_OPT_FLAG_SUBTITLE_PARAM;
+    const int typeIndex = par->codec_type >= 0 && par->codec_type < MEDIA_TYPE_COUNT ? static_cast<int>(par->codec_type)
+                                                                                     : static_cast<int>(miData);
+    ApplyCollectedOptions(ist.dec_ctx, FOptions.avcodec_opts[static_cast<size_t>(typeIndex)].get(),
+                          AV_OPT_FLAG_DECODING_PARAM | typeFlag);
+    AVDictionary *opts = nullptr;
+    AddPrivateOptions(codec, &opts);
+    const int ret = OpenDecoder(ist.dec_ctx, codec, &opts);
+    AV.av_dict_free(&opts);
+    if (ret < 0) {
+      LogStreamMapping();
+      const std::string msg =
+          Format("Error while opening decoder for input stream #%d.%d (%s)", ist.file_index, ist.index, typeName);
+      FFLogger().Log(this, llError, msg);
+      throw FFmpegException(msg);
+    }
+    if (par->codec_type == AVMEDIA_TYPE_AUDIO)
+      ist.dec_packed_fmt = AV.av_get_packed_sample_fmt(ist.dec_ctx->sample_fmt);
+  };
+
   // 5. Encoders (in join mode only the first entry's, which all entries use).
   const size_t firstOnly = FJoinMode ? static_cast<size_t>(FPlan.FirstOutputStreams) : FPlan.OutputStreams.size();
   for (size_t n = 0; n < firstOnly; ++n) {
@@ -472,6 +517,20 @@ void TCustomFFmpeg::BuildPlan() {
     }
     if (FJoinMode)
       ost.codec_id = enc->codec_id;
+    // Text subtitle encoders start from the header the decoder describes
+    // the cues with, so that decoder opens first.
+    if (TypeOf(ost.st) == AVMEDIA_TYPE_SUBTITLE) {
+      TAVInputStream &ist = *FPlan.InputStreams[static_cast<size_t>(ost.source_index)];
+      openDecoder(ist);
+      if (ist.dec_ctx->subtitle_header && !enc->subtitle_header) {
+        enc->subtitle_header = static_cast<uint8_t *>(AV.av_mallocz(ist.dec_ctx->subtitle_header_size + 1));
+        if (!enc->subtitle_header)
+          throw FFmpegException("av_mallocz fail");
+        std::copy(ist.dec_ctx->subtitle_header, ist.dec_ctx->subtitle_header + ist.dec_ctx->subtitle_header_size,
+                  enc->subtitle_header);
+        enc->subtitle_header_size = ist.dec_ctx->subtitle_header_size;
+      }
+    }
     AVDictionary *opts = nullptr;
     AddPrivateOptions(codec, &opts);
     const int ret = OpenEncoder(enc, codec, &opts);
@@ -526,7 +585,7 @@ void TCustomFFmpeg::BuildPlan() {
       AV.avcodec_parameters_copy(ctx->par_in, in);
       ctx->time_base_in = ost.st->time_base;
       // "key=value:key=value", or a bare value for the filter's first option.
-      if (!f.Args.empty() && ctx->priv_data) {
+      if (!f.Args.empty() && ctx->priv_data && ctx->filter->priv_class) {
         size_t pos = 0;
         while (pos <= f.Args.size()) {
           const size_t end = std::min(f.Args.find(':', pos), f.Args.size());
@@ -552,50 +611,9 @@ void TCustomFFmpeg::BuildPlan() {
   }
 
   // 6. Decoders.
-  for (auto &istPtr : FPlan.InputStreams) {
-    TAVInputStream &ist = *istPtr;
-    if (!ist.decoding_needed)
-      continue;
-    const AVCodecParameters *par = ist.st->codecpar;
-    const char *typeName = MediaTypeName(par->codec_type);
-    const size_t k = static_cast<size_t>(&istPtr - FPlan.InputStreams.data());
-    const AVCodec *codec = k < Finput_codecs.size() && Finput_codecs[k] ? Finput_codecs[k]
-                                                                         : AV.avcodec_find_decoder(par->codec_id);
-    if (!codec) {
-      LogStreamMapping();
-      const std::string msg = Format("Decoder (codec id %d) not found for input stream #%d.%d (%s)",
-                                     static_cast<int>(par->codec_id), ist.file_index, ist.index, typeName);
-      FFLogger().Log(this, llError, msg);
-      throw FFmpegException(msg);
-    }
-    ist.dec_ctx = AV.avcodec_alloc_context3(codec);
-    ist.decoded_frame = AV.av_frame_alloc();
-    if (!ist.dec_ctx || !ist.decoded_frame || AV.avcodec_parameters_to_context(ist.dec_ctx, par) < 0)
-      throw FFmpegException("av_mallocz fail");
-    ist.dec_ctx->codec_id = codec->id; // a forced decoder reads the stream as its own kind
-    ist.dec_ctx->pkt_timebase = ist.st->time_base;
-    ist.dec_ctx->thread_count = Fthread_count;
-    const int typeFlag = par->codec_type == AVMEDIA_TYPE_VIDEO   ? AV_OPT_FLAG_VIDEO_PARAM
-                         : par->codec_type == AVMEDIA_TYPE_AUDIO ? AV_OPT_FLAG_AUDIO_PARAM
-                                                                 : AV_OPT_FLAG_SUBTITLE_PARAM;
-    const int typeIndex = par->codec_type >= 0 && par->codec_type < MEDIA_TYPE_COUNT ? static_cast<int>(par->codec_type)
-                                                                                     : static_cast<int>(miData);
-    ApplyCollectedOptions(ist.dec_ctx, FOptions.avcodec_opts[static_cast<size_t>(typeIndex)].get(),
-                          AV_OPT_FLAG_DECODING_PARAM | typeFlag);
-    AVDictionary *opts = nullptr;
-    AddPrivateOptions(codec, &opts);
-    const int ret = OpenDecoder(ist.dec_ctx, codec, &opts);
-    AV.av_dict_free(&opts);
-    if (ret < 0) {
-      LogStreamMapping();
-      const std::string msg =
-          Format("Error while opening decoder for input stream #%d.%d (%s)", ist.file_index, ist.index, typeName);
-      FFLogger().Log(this, llError, msg);
-      throw FFmpegException(msg);
-    }
-    if (par->codec_type == AVMEDIA_TYPE_AUDIO)
-      ist.dec_packed_fmt = AV.av_get_packed_sample_fmt(ist.dec_ctx->sample_fmt);
-  }
+  for (auto &ist : FPlan.InputStreams)
+    if (ist->decoding_needed)
+      openDecoder(*ist);
 
   // 7. Timestamps: a stream with B-frame delay starts that many frames early.
   for (auto &ist : FPlan.InputStreams) {

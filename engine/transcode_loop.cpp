@@ -295,6 +295,7 @@ void TCustomFFmpeg::Transcode() {
       if (ist.decoding_needed && !ist.decoder_flushed)
         OutputPacket(ist, static_cast<int32_t>(i), nullptr);
     }
+    FlushBitstreamFilters();
     const int32_t outputs = FJoinMode ? std::min<int32_t>(Fnb_output_files, 1) : Fnb_output_files;
     for (int32_t o = 0; o < outputs; ++o)
       AV.av_write_trailer(Foutput_files[static_cast<size_t>(o)]);
@@ -603,51 +604,74 @@ void TCustomFFmpeg::DrainEncoders(TAVInputStream &AIst) {
 
 void TCustomFFmpeg::WriteFrame(AVFormatContext *AOutput, AVPacket *APkt, TBitstreamFilterChain &AChain,
                                AVCodecContext *AEnc) {
-  const int streamIndex = APkt->stream_index;
-  const AVStream *st = AOutput->streams[streamIndex];
-  const std::string codecName = AEnc && AEnc->codec ? AEnc->codec->name : "copy";
-  const auto report = [&](const AVBSFContext *ACtx, int AErr) {
-    const std::string msg = Format("%s failed for stream %d, codec %s", ACtx->filter->name, streamIndex,
-                                   codecName.c_str()) +
-                            ": " + AVErrorText(AErr);
+  RunChain(AOutput, APkt, AChain, 0, APkt->stream_index, AEnc && AEnc->codec ? AEnc->codec->name : "copy");
+}
+
+void TCustomFFmpeg::RunChain(AVFormatContext *AOutput, AVPacket *APkt, TBitstreamFilterChain &AChain, size_t AFrom,
+                             int AStreamIndex, const std::string &ACodecName) {
+  if (AFrom >= AChain.size()) {
+    if (!APkt)
+      return;
+    NoteOutputTime(AOutput->streams[APkt->stream_index], APkt);
+    const int ret = AV.av_interleaved_write_frame(AOutput, APkt);
+    if (ret < 0)
+      throw FFmpegException("av_interleaved_write_frame(): " + AVErrorText(ret));
+    return;
+  }
+  AVBSFContext *ctx = AChain[AFrom].Context.get();
+  const auto report = [&](int AErr) {
+    const std::string msg =
+        Format("%s failed for stream %d, codec %s", ctx->filter->name, AStreamIndex, ACodecName.c_str()) + ": " +
+        AVErrorText(AErr);
     if (Fexit_on_error)
       throw FFmpegException(msg);
     FFLogger().Log(this, llError, msg);
   };
-  const auto write = [&](AVPacket *APacket) {
-    NoteOutputTime(st, APacket);
-    const int ret = AV.av_interleaved_write_frame(AOutput, APacket);
-    if (ret < 0)
-      throw FFmpegException("av_interleaved_write_frame(): " + AVErrorText(ret));
-  };
-  // Each filter may give no packet, one or several for the next.
-  std::function<void(size_t, AVPacket *)> filter = [&](size_t AIndex, AVPacket *APacket) {
-    if (AIndex >= AChain.size()) {
-      write(APacket);
-      return;
-    }
-    AVBSFContext *ctx = AChain[AIndex].Context.get();
-    AVPacket *kept = AV.av_packet_clone(APacket); // what a failing filter leaves unchanged
-    int ret = AV.av_bsf_send_packet(ctx, APacket);
-    if (ret < 0) {
-      report(ctx, ret);
-      AV.av_packet_unref(APacket);
+  // What a failing filter leaves unchanged goes on to the next one.
+  AVPacket *kept = APkt ? AV.av_packet_clone(APkt) : nullptr;
+  int ret = AV.av_bsf_send_packet(ctx, APkt);
+  if (ret < 0) {
+    if (APkt)
+      AV.av_packet_unref(APkt);
+    try {
+      report(ret);
       if (kept)
-        filter(AIndex + 1, kept);
+        RunChain(AOutput, kept, AChain, AFrom + 1, AStreamIndex, ACodecName);
+    } catch (...) {
       AV.av_packet_free(&kept);
-      return;
+      throw;
     }
     AV.av_packet_free(&kept);
-    AVPacket *out = AV.av_packet_alloc();
+    return;
+  }
+  AV.av_packet_free(&kept);
+  // A filter may give no packet, one or several.
+  AVPacket *out = AV.av_packet_alloc();
+  try {
     while ((ret = AV.av_bsf_receive_packet(ctx, out)) == 0) {
-      filter(AIndex + 1, out);
+      RunChain(AOutput, out, AChain, AFrom + 1, AStreamIndex, ACodecName);
       AV.av_packet_unref(out);
     }
-    AV.av_packet_free(&out);
     if (ret != AVERROR(EAGAIN) && ret != AVERROR_EOF)
-      report(ctx, ret);
-  };
-  filter(0, APkt);
+      report(ret);
+  } catch (...) {
+    AV.av_packet_free(&out);
+    throw;
+  }
+  AV.av_packet_free(&out);
+}
+
+void TCustomFFmpeg::FlushBitstreamFilters() {
+  const size_t count = FJoinMode ? static_cast<size_t>(FPlan.FirstOutputStreams) : FPlan.OutputStreams.size();
+  for (size_t n = 0; n < count && n < FPlan.OutputStreams.size(); ++n) {
+    const TAVOutputStream &ost = *FPlan.OutputStreams[n];
+    TBitstreamFilterChain *chain = ChainOf(ost);
+    if (!chain)
+      continue;
+    const std::string codecName = ost.enc_ctx && ost.enc_ctx->codec ? ost.enc_ctx->codec->name : "copy";
+    for (size_t i = 0; i < chain->size(); ++i)
+      RunChain(Foutput_files[static_cast<size_t>(ost.file_index)], nullptr, *chain, i, ost.index, codecName);
+  }
 }
 
 void TCustomFFmpeg::DoSubtitleOut(AVFormatContext *AOutput, TAVOutputStream &AOst, TAVInputStream &AIst,

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 
 namespace {
@@ -393,6 +394,40 @@ TEST_F(Report, FirstPassWritesTheStatistics) {
   const std::string log = prefix + "-0.log";
   ASSERT_TRUE(fs::exists(log));
   EXPECT_GT(fs::file_size(log), 50u * 20u); // a line per picture
+}
+
+} // namespace
+
+namespace {
+
+// Subtitles are decoded and encoded again, each at its own time.
+TEST_F(Transcode, SubtitlesKeepTheirTextAndTimes) {
+  const std::string input = Out("cues.srt");
+  std::ofstream(input) << "1\n00:00:01,000 --> 00:00:02,500\nFirst cue\n\n"
+                          "2\n00:00:03,000 --> 00:00:04,000\nSecond cue\n\n";
+  const std::string output = Out("again.srt");
+  Setup({{"<in>", input}, {"<out>", output}});
+  Run();
+  std::ifstream f(output);
+  const std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "1\n00:00:01,000 --> 00:00:02,500\nFirst cue\n\n"
+                  "2\n00:00:03,000 --> 00:00:04,000\nSecond cue\n\n");
+}
+
+} // namespace
+
+namespace {
+
+// A stream's bitstream filters see every packet, with their arguments.
+TEST_F(Transcode, BitstreamFiltersRewriteThePackets) {
+  const std::string output = Out("slower.mkv");
+  Setup({{"<in>", TestMovie(2.0)}, {"an", "1"}, {"vcodec", "copy"}, {"vbsf", "setts=ts=TS*2"}, {"<out>", output}});
+  Run();
+  const TMediaSummary out = Inspect(output);
+  ASSERT_EQ(out.Streams.size(), 1u);
+  ASSERT_EQ(out.Streams[0].Pts.size(), 50u);
+  EXPECT_NEAR(out.Streams[0].Pts[1], 0.08, 0.001);
+  EXPECT_NEAR(out.Streams[0].Pts.back(), 3.92, 0.001);
 }
 
 } // namespace
