@@ -1,5 +1,6 @@
 #include "tests/engine/conversion_support.h"
 
+#include <cctype>
 #include <filesystem>
 #include <unistd.h>
 
@@ -26,6 +27,18 @@ TMediaSummary Inspect(const std::string &APath) {
     return r;
   }
   AV.avformat_find_stream_info(ic, nullptr);
+  for (const AVDictionaryEntry *e = nullptr; (e = AV.av_dict_get(ic->metadata, "", e, AV_DICT_IGNORE_SUFFIX));) {
+    std::string key = e->key; // containers differ in case ("ARTIST" in Matroska)
+    for (char &c : key)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    r.Tags[key] = e->value;
+  }
+  for (unsigned c = 0; c < ic->nb_chapters; ++c) {
+    const AVChapter *ch = ic->chapters[c];
+    const AVDictionaryEntry *title = AV.av_dict_get(ch->metadata, "title", nullptr, 0);
+    r.Chapters.push_back({static_cast<double>(ch->start) * av_q2d(ch->time_base),
+                          static_cast<double>(ch->end) * av_q2d(ch->time_base), title ? title->value : ""});
+  }
   std::vector<AVCodecContext *> decoders(ic->nb_streams, nullptr);
   for (unsigned i = 0; i < ic->nb_streams; ++i) {
     const AVCodecParameters *par = ic->streams[i]->codecpar;

@@ -4,6 +4,7 @@
 
 #include "tests/engine/engine_fixture.h"
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,9 +21,16 @@ struct TStreamSummary {
   std::vector<double> Pts; // packet times in seconds, in file order
 };
 
+struct TChapter {
+  double Start, End; // seconds
+  std::string Title;
+};
+
 struct TMediaSummary {
   std::string Error; // empty when the file opened
   std::vector<TStreamSummary> Streams;
+  std::map<std::string, std::string> Tags; // the file's own metadata, keys in lower case
+  std::vector<TChapter> Chapters;
   const TStreamSummary *Find(AVMediaType AType) const;
   // Decoded audio length of the first audio stream, in seconds.
   double AudioSeconds() const;

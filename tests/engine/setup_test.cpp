@@ -141,3 +141,84 @@ TEST_F(OutputSetup, NamesOutsideTheLocaleConvert) {
 }
 
 } // namespace
+
+namespace {
+
+// The codec names a user gives are checked when the stream is made; older
+// names still work.
+TEST_F(OutputSetup, CodecNamesAreCheckedWhenTheStreamIsMade) {
+  const struct {
+    const char *Codec;
+    std::string Message; // empty: accepted
+  } cases[] = {
+      {"nosuchcodec", "new_audio_stream fail: Unknown encoder 'nosuchcodec'"},
+      {"mpeg4", "new_audio_stream fail: Invalid encoder type 'mpeg4'"},
+      {"vorbis", "new_audio_stream fail: encoder 'vorbis' is experimental and might produce bad results.\r\n"
+                 "Add '-strict experimental' if you want to use it.\r\n"
+                 "Or use the non experimental encoder 'libvorbis'."},
+      {"libfaac", ""},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Codec);
+    Engine->ResetSession();
+    ASSERT_TRUE(Engine->OpenInputFile(ToneWav(2.0))) << Engine->LastErrMsg();
+    Engine->SetOption("acodec", c.Codec);
+    const int32_t result = Engine->OpenOutputFile(Out("codec.mkv"), false);
+    if (c.Message.empty()) {
+      EXPECT_EQ(result, 1) << Engine->LastErrMsg();
+      EXPECT_EQ(Engine->Foutput_codecs[0], AV.avcodec_find_encoder_by_name("aac"));
+    } else {
+      EXPECT_EQ(result, -1);
+      EXPECT_EQ(Engine->LastErrMsg(), c.Message);
+    }
+  }
+}
+
+// An encoder that cannot take the asked rate gets the closest it can.
+TEST_F(OutputSetup, UnsupportedSampleRateBecomesTheClosest) {
+  // The AC-3 encoder takes 48000, 44100 and 32000.
+  Setup({{"<in>", ToneWav(2.0)}, {"acodec", "ac3"}, {"ar", "22050"}, {"<out>", Out("closest.ac3")}});
+  EXPECT_TRUE(Logged("Requested sampling rate unsupported using closest supported (32000)"));
+  const TOutputStreamSetup *setup = Engine->FStreamSetups.begin()->second.Codec ? &Engine->FStreamSetups.begin()->second
+                                                                               : nullptr;
+  ASSERT_NE(setup, nullptr);
+  EXPECT_EQ(setup->Codec->sample_rate, 32000);
+  Run();
+  const TMediaSummary out = Inspect(Out("closest.ac3"));
+  ASSERT_EQ(out.Streams.size(), 1u);
+  EXPECT_EQ(out.Streams[0].SampleRate, 32000);
+  EXPECT_NEAR(out.AudioSeconds(), 2.0, 0.05);
+}
+
+// Tags given as options and tags of an input reach the output; chapters are
+// cut to the converted part.
+TEST_F(OutputSetup, MetadataAndChaptersReachTheOutput) {
+  const std::string tagged = Fixture({"tone_tagged_2s.wav", "", "sine=frequency=440:sample_rate=44100:duration=2", "",
+                                      "pcm_s16le", 2, {{"title", "From the input"}, {"artist", "Input artist"}}});
+  const std::string chapters = Out("chapters.txt");
+  std::ofstream(chapters) << ";FFMETADATA1\n"
+                             "[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=One\n"
+                             "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=2000\ntitle=Two\n";
+  const std::string output = Out("tagged.mka");
+  Setup({{"<in>", tagged},
+         {"f", "ffmetadata"},
+         {"<in>", chapters},
+         {"metadata", "title=Given"},
+         {"map_meta_data", "0:0"},
+         {"t", "1.5"},
+         {"<out>", output}});
+  Run();
+  TMediaSummary out = Inspect(output);
+  ASSERT_TRUE(out.Error.empty()) << out.Error;
+  EXPECT_EQ(out.Tags["title"], "Given");            // given tags win over copied ones
+  EXPECT_EQ(out.Tags["artist"], "Input artist");    // copied from input 0
+  ASSERT_EQ(out.Chapters.size(), 2u);
+  EXPECT_EQ(out.Chapters[0].Title, "One");
+  EXPECT_DOUBLE_EQ(out.Chapters[0].Start, 0.0);
+  EXPECT_DOUBLE_EQ(out.Chapters[0].End, 1.0);
+  EXPECT_EQ(out.Chapters[1].Title, "Two");
+  EXPECT_DOUBLE_EQ(out.Chapters[1].End, 1.5);
+  EXPECT_NEAR(out.AudioSeconds(), 1.5, 0.05);
+}
+
+} // namespace
