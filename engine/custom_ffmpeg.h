@@ -420,6 +420,9 @@ protected:
   void PrintReport(bool AIsLast, int32_t AFileIndex);
   void DoSubtitleOut(AVFormatContext *AOutput, TAVOutputStream &AOst, TAVInputStream &AIst, AVSubtitle *ASub,
                      int64_t APts);
+  // Appends one line about the picture just written (AFrameSize bytes) to
+  // the statistics file, opening it on first use.
+  void DoVideoStats(const TAVOutputStream &AOst, int32_t AFrameSize);
 
   // --- Audio path (audio_path.cpp) ---
 

@@ -526,6 +526,8 @@ void TCustomFFmpeg::DispatchDecoded(TAVInputStream &AIst, AVFrame *AFrame, uint8
       if (AFrame) {
         int32_t frameSize = 0;
         DoVideoOut(oc, ost, AIst, AFrame, frameSize);
+        if (!Fvstats_filename.empty() && frameSize)
+          DoVideoStats(ost, frameSize);
       }
       break;
     case AVMEDIA_TYPE_SUBTITLE:
@@ -725,6 +727,28 @@ void TCustomFFmpeg::DoSubtitleOut(AVFormatContext *AOutput, TAVOutputStream &AOs
     }
     AV.av_packet_free(&pkt);
   }
+}
+
+void TCustomFFmpeg::DoVideoStats(const TAVOutputStream &AOst, int32_t AFrameSize) {
+  if (!Fvstats_file) {
+    Fvstats_file = std::fopen(Fvstats_filename.c_str(), "w");
+    if (!Fvstats_file)
+      throw FFmpegException("fopen fail: " + Fvstats_filename);
+  }
+  const AVCodecContext *enc = AOst.enc_ctx;
+  std::string line = Format("frame= %5d q= %2.1f ", AOst.frame_number, static_cast<double>(AOst.quality) / FF_QP2LAMBDA);
+  if (enc->flags & AV_CODEC_FLAG_PSNR)
+    line += Format("PSNR= %6.2f ", PSNR(static_cast<double>(AOst.frame_error[0]) /
+                                       (static_cast<double>(enc->width) * enc->height * 255.0 * 255.0)));
+  line += Format("f_size= %6d ", AFrameSize);
+  const double tb = av_q2d(enc->time_base);
+  const double time = std::max(static_cast<double>(AOst.sync_opts) * tb, 0.01);
+  const double bitrate = AFrameSize * 8 / tb / 1000.0;
+  const double average = static_cast<double>(Fvideo_size) * 8 / time / 1000.0;
+  line += Format("s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
+                 static_cast<double>(Fvideo_size) / 1024, time, bitrate, average);
+  line += Format("type= %c\n", AV.av_get_picture_type_char(static_cast<AVPictureType>(AOst.pict_type)));
+  std::fputs(line.c_str(), Fvstats_file);
 }
 
 void TCustomFFmpeg::PrintReport(bool AIsLast, int32_t AFileIndex) {

@@ -431,3 +431,26 @@ TEST_F(Transcode, BitstreamFiltersRewriteThePackets) {
 }
 
 } // namespace
+
+namespace {
+
+// "vstats_file" gets a line per picture written.
+TEST_F(Report, VideoStatisticsHaveALinePerPicture) {
+  const std::string stats = Out("vstats.log");
+  Setup({{"<in>", TestMovie(2.0)}, {"an", "1"}, {"vstats_file", stats}, {"<out>", Out("stats.avi")}});
+  Run();
+  std::ifstream f(stats);
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(f, l);)
+    lines.push_back(l);
+  ASSERT_EQ(lines.size(), 50u);
+  const std::regex line(R"(frame= +\d+ q= +\d+\.\d f_size= +\d+ s_size= +\d+kB time= \d+\.\d{3} )"
+                        R"(br= +\d+\.\dkbits/s avg_br= +\d+\.\dkbits/s type= [IPB])");
+  for (const auto &l : lines)
+    EXPECT_TRUE(std::regex_match(l, line)) << l;
+  EXPECT_EQ(lines.front().substr(0, 12), "frame=     1");
+  EXPECT_EQ(lines.front().back(), 'I');
+  EXPECT_EQ(lines.back().substr(0, 12), "frame=    50");
+}
+
+} // namespace
