@@ -454,3 +454,32 @@ TEST_F(Report, VideoStatisticsHaveALinePerPicture) {
 }
 
 } // namespace
+
+namespace {
+
+// A copy cut in the middle of a group of pictures starts at the next key
+// frame, or right away with "copyinkf". The test movie has a key frame every
+// 12 pictures (0.48 s).
+TEST_F(Transcode, CopyStartsAtAKeyFrameUnlessToldOtherwise) {
+  for (const bool initial : {false, true}) {
+    SCOPED_TRACE(initial ? "copyinkf" : "from key frame");
+    Engine->ResetSession();
+    const std::string output = Out(initial ? "inkf.mkv" : "key.mkv");
+    Setup({{"<in>", TestMovie(2.0)},
+           {"an", "1"},
+           {"vcodec", "copy"},
+           {"ss", "1"},
+           {"copyinkf", initial ? "1" : "0"},
+           {"<out>", output}});
+    Run();
+    const TMediaSummary out = Inspect(output);
+    ASSERT_EQ(out.Streams.size(), 1u);
+    const TStreamSummary &v = out.Streams[0];
+    EXPECT_EQ(v.Packets, initial ? 25 : 14); // pictures 25..49, or the key frame 36 on
+    EXPECT_EQ(v.FirstKey, !initial);
+    ASSERT_FALSE(v.Pts.empty());
+    EXPECT_NEAR(v.Pts.front(), initial ? 0.0 : 0.44, 0.002);
+  }
+}
+
+} // namespace
