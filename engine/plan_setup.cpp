@@ -125,6 +125,9 @@ void FreeOutputStream(TAVOutputStream &AOst) {
 }
 
 int TCustomFFmpeg::OpenEncoder(AVCodecContext *ACtx, const AVCodec *ACodec, AVDictionary **AOptions) {
+  // The count may change between creating the stream and the run (the job
+  // manager shares the cores among the tasks it starts together).
+  ACtx->thread_count = Fthread_count;
   int ret;
   {
     std::lock_guard<TCriticalSection> g(LibraryLock());
@@ -136,6 +139,9 @@ int TCustomFFmpeg::OpenEncoder(AVCodecContext *ACtx, const AVCodec *ACodec, AVDi
 }
 
 int TCustomFFmpeg::OpenDecoder(AVCodecContext *ACtx, const AVCodec *ACodec, AVDictionary **AOptions) {
+  // The count may change between creating the stream and the run (the job
+  // manager shares the cores among the tasks it starts together).
+  ACtx->thread_count = Fthread_count;
   int ret;
   {
     std::lock_guard<TCriticalSection> g(LibraryLock());
