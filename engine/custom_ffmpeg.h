@@ -354,23 +354,25 @@ protected:
   // Builds the run's plan (tables, sources, codec parameters, encoders,
   // decoders, timestamps, metadata maps, chapters, headers, mapping log).
   void BuildPlan();
-  // Frees the plan's records (codecs must be closed before).
+  // Frees the plan's records, closing first any codec of theirs still open
+  // (so it may follow a failure anywhere in the run).
   void FreePlan();
   // Join mode: reopens the first output entry's encoders for the next input.
   void ReopenEncoders();
-  // Open a codec under LibraryLock and add it to FEncoderList / FDecoderList;
+  // Opens a codec under LibraryLock and adds it to FEncoderList / FDecoderList;
   // the library's result (negative: not opened, not listed). AOptions as for
   // avcodec_open2: what stays in it was not taken.
   int OpenEncoder(AVCodecContext *ACtx, const AVCodec *ACodec, AVDictionary **AOptions);
   int OpenDecoder(AVCodecContext *ACtx, const AVCodec *ACodec, AVDictionary **AOptions);
   // Frees the statistics input, closes the codec under LibraryLock and takes
-  // it off its list; the context itself stays with its owner. Closing twice is harmless.
+  // it off its list; the context itself stays with its owner. Closing twice
+  // is harmless.
   void CloseCodec(AVCodecContext *ACtx);
   // Logs the library's dump of the outputs and "Stream mapping:" with one line
   // per output stream (before raising setup errors, so the log shows what was built).
   void LogStreamMapping();
-  // The output stream's encoder context that a new output stream of AOutput
-  // was given (null when the stream is unknown).
+  // The settings a new output stream was given, kept until a run takes them
+  // (null for a stream that was not made by NewVideoStream and its kin).
   TOutputStreamSetup *StreamSetup(const AVStream *AStream);
 
   // --- Transcode loop (transcode_loop.cpp) ---
@@ -389,6 +391,9 @@ protected:
   void DispatchCopies(TAVInputStream &AIst, const AVPacket *APkt);
   // "re": waits until the wall clock since the start reaches AIst.pts.
   void EmulateRate(const TAVInputStream &AIst);
+  // Stream copy of one packet: from the first key frame on (or at once with
+  // "copyinkf"), timestamps in the output's time base, through the stream's
+  // bitstream filters.
   void CopyPacket(TAVOutputStream &AOst, TAVInputStream &AIst, const AVPacket *APkt);
   // Decoded audio as interleaved samples in AIst.dec_packed_fmt in Fsamples,
   // with the volume applied; the byte count.
@@ -408,7 +413,10 @@ protected:
   // One decode-and-dispatch step for one input packet (null at the end of the
   // stream: drains). 0 on success, -1 when decoding failed.
   int32_t OutputPacket(TAVInputStream &AIst, int32_t AIstIndex, const AVPacket *APkt);
-  // Runs the stream's bitstream filters on the packet and writes it.
+  // Runs the stream's bitstream filters on the packet and writes it
+  // (interleaved); the packet's times are in the output stream's time base.
+  // A failing filter is reported ("xerror": raised) and skipped; a failing
+  // write raises.
   void WriteFrame(AVFormatContext *AOutput, AVPacket *APkt, TBitstreamFilterChain &AChain, AVCodecContext *AEnc);
   // Passes APkt through the filters of AChain from AFrom on and writes what
   // comes out; a null APkt tells filter AFrom that no more packets come.
@@ -416,8 +424,11 @@ protected:
                 int AStreamIndex, const std::string &ACodecName);
   // End of the run: writes the packets the bitstream filters still hold.
   void FlushBitstreamFilters();
-  // Builds the progress line, calls OnProgress, logs.
+  // Builds the progress line, calls OnProgress, logs; the last report adds
+  // the summary. Nothing at all while a video output has no picture yet.
   void PrintReport(bool AIsLast, int32_t AFileIndex);
+  // Encodes one decoded subtitle (APts: its packet's pts in the input
+  // stream's time base) and writes it; DVB subtitles twice, to show and clear.
   void DoSubtitleOut(AVFormatContext *AOutput, TAVOutputStream &AOst, TAVInputStream &AIst, AVSubtitle *ASub,
                      int64_t APts);
   // Appends one line about the picture just written (AFrameSize bytes) to
