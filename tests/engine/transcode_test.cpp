@@ -483,3 +483,26 @@ TEST_F(Transcode, CopyStartsAtAKeyFrameUnlessToldOtherwise) {
 }
 
 } // namespace
+
+namespace {
+
+// Pictures decoded out of order (H.264 with B-frames) still go out once
+// each at a constant rate: nothing repeated, nothing dropped.
+TEST_F(Transcode, ReorderedPicturesGoOutOnceEach) {
+  const std::string input =
+      Fixture({"h264_bframes_2s.mp4", "testsrc=size=320x240:rate=25:duration=2", "", "libx264", ""});
+  const TMediaSummary in = Inspect(input);
+  ASSERT_EQ(in.Streams.size(), 1u);
+  const std::string output = Out("from_h264.avi");
+  Setup({{"<in>", input}, {"vsync", "1"}, {"<out>", output}});
+  Engine->Transcode();
+  EXPECT_EQ(Engine->Fnb_frames_dup, 0);
+  EXPECT_EQ(Engine->Fnb_frames_drop, 0);
+  Engine->FreeSession();
+  const TMediaSummary out = Inspect(output);
+  ASSERT_EQ(out.Streams.size(), 1u);
+  EXPECT_EQ(out.Streams[0].DecodedFrames, in.Streams[0].DecodedFrames);
+  EXPECT_NEAR(out.Streams[0].Pts.back(), (in.Streams[0].DecodedFrames - 1) * 0.04, 0.001);
+}
+
+} // namespace
