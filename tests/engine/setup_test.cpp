@@ -222,3 +222,29 @@ TEST_F(OutputSetup, MetadataAndChaptersReachTheOutput) {
 }
 
 } // namespace
+
+namespace {
+
+// The preload and the largest delay of a multiplexer reach the MPEG program
+// stream muxer, the only kind that has a preload.
+TEST_F(OutputSetup, MuxPreloadAndDelayReachTheMuxer) {
+  const struct {
+    TSteps Options;
+    int64_t Preload, MaxDelay; // µs
+  } cases[] = {
+      {{}, 500000, 700000},
+      {{{"muxpreload", "0.2"}, {"muxdelay", "0.4"}}, 200000, 400000},
+  };
+  for (const auto &c : cases) {
+    Engine->ResetSession();
+    TSteps steps = {{"<in>", TestMovie(2.0)}};
+    steps.insert(steps.end(), c.Options.begin(), c.Options.end());
+    steps.push_back({"<out>", Out("program.mpg")});
+    Setup(steps);
+    AVFormatContext *oc = Engine->Foutput_files[0];
+    EXPECT_EQ(IntOpt(oc->priv_data, "preload"), c.Preload);
+    EXPECT_EQ(oc->max_delay, c.MaxDelay);
+  }
+}
+
+} // namespace

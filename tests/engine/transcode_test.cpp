@@ -506,3 +506,34 @@ TEST_F(Transcode, ReorderedPicturesGoOutOnceEach) {
 }
 
 } // namespace
+
+namespace {
+
+// "itsoffset" moves an input on the timeline; "itsscale" stretches the
+// timestamps of one of its streams.
+TEST_F(Transcode, InputOffsetAndScaleMoveTimestamps) {
+  const struct {
+    const char *Name;
+    TSteps Before; // before the input
+    double First, Last; // video packet times in the output, seconds
+  } cases[] = {
+      {"plain", {}, 0.0, 1.96},
+      {"offset", {{"itsoffset", "1.6"}}, 1.6, 3.56}, // whole ticks of the input's 1/25 s
+      {"scaled", {{"itsscale", "0:2"}}, 0.0, 3.92},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Name);
+    Engine->ResetSession();
+    TSteps steps = c.Before;
+    steps.insert(steps.end(), {{"<in>", TestMovie(2.0)}, {"an", "1"}, {"vcodec", "copy"}, {"<out>", Out("moved.mkv")}});
+    Setup(steps);
+    Run();
+    const TMediaSummary out = Inspect(Out("moved.mkv"));
+    ASSERT_EQ(out.Streams.size(), 1u);
+    ASSERT_EQ(out.Streams[0].Pts.size(), 50u);
+    EXPECT_NEAR(out.Streams[0].Pts.front(), c.First, 0.002);
+    EXPECT_NEAR(out.Streams[0].Pts.back(), c.Last, 0.002);
+  }
+}
+
+} // namespace
