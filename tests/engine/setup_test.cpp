@@ -72,6 +72,16 @@ TEST_F(OutputSetup, UnknownFormatsAreRefusedWithTheirMessage) {
   // The asked format was used up: the next output is guessed from its name.
   EXPECT_EQ(Engine->OpenOutputFile(Out("out.mp3"), false), 1) << Engine->LastErrMsg();
   EXPECT_EQ(Engine->nb_output_files(), 1);
+
+  // Feeding a feed server is gone with the libraries' "ffm" muxer.
+  Engine->SetOption("f", "ffm");
+  try {
+    Engine->OpenOutputFile("http://localhost:8090/feed1.ffm", false);
+    ADD_FAILURE() << "a feed server output was accepted";
+  } catch (const FFmpegException &e) {
+    EXPECT_EQ(e.Message(), "Feed server output is not supported");
+  }
+  EXPECT_EQ(Engine->nb_output_files(), 1);
 }
 
 // An AVI normally gets a video stream; without video in the input there is
