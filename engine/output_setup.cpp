@@ -388,8 +388,10 @@ int32_t TCustomFFmpeg::OpenOutputFile(const std::string &AFileName, bool AJoin) 
   const std::string url = WideFileNameToURL(AFileName);
 
   // The feed server protocol went away with the libraries' "ffm" muxer.
-  if (Flast_asked_format == "ffm" && StartsWith(AFileName, "http:"))
+  if (Flast_asked_format == "ffm" && StartsWith(AFileName, "http:")) {
+    Flast_asked_format.clear();
     throw FFmpegException("Feed server output is not supported");
+  }
 
   // 3. The format.
   const AVOutputFormat *format;
