@@ -4,7 +4,8 @@
 
 TAddedFile AddFileSequence(IFileAdder &AAdder, TCurrentProfile &AProfile, const std::string &AFileName,
                            const std::function<void()> &AApplyProfile,
-                           const std::function<void(const std::string &)> &ALog) {
+                           const std::function<void(const std::string &)> &ALog,
+                           const std::string &AOutputExtOptions) {
   TAddedFile added;
   added.Probe = AAdder.ProbeFile(AFileName);
   if (!added.Probe.Loaded) {
@@ -32,6 +33,7 @@ TAddedFile AddFileSequence(IFileAdder &AAdder, TCurrentProfile &AProfile, const 
   InitOutputOptions(added.Output);
   AApplyProfile();
   FillOutputOptions(added.Output, AProfile);
+  added.Output.ExtOptions = AOutputExtOptions;
   added.Output.FileName = AProfile.Video_OutPutFileName; // what SetOutputFile fills an empty name with
   if (!AAdder.SetOutputFile(added.TaskIndex, AProfile.Video_OutPutFileName, added.Output, added.ErrorMsg)) {
     AAdder.RemoveTask(added.TaskIndex);

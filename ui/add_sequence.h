@@ -31,7 +31,9 @@ struct TAddedFile {
 // output name and then the preset values to AProfile (the window's
 // Button5Click and Button13Click, or ApplyFormatToFile). ALog receives the
 // log lines as they happen ("" for an empty line; a text of several lines
-// in one call).
+// in one call). AOutputExtOptions becomes the output record's ExtOptions
+// (the command line's --ext lines; the window has none).
 TAddedFile AddFileSequence(IFileAdder &AAdder, TCurrentProfile &AProfile, const std::string &AFileName,
                            const std::function<void()> &AApplyProfile,
-                           const std::function<void(const std::string &)> &ALog);
+                           const std::function<void(const std::string &)> &ALog,
+                           const std::string &AOutputExtOptions = "");

@@ -1,5 +1,6 @@
 #include "ui/row_texts.h"
 
+#include "jobs/option_records.h"
 #include "platform/convert.h"
 
 #include <cmath>
@@ -23,4 +24,15 @@ std::string SizeText(int64_t ABytes) {
     text += frac % 10 == 0 ? Format(".%d", static_cast<int>(frac / 10)) : Format(".%02d", static_cast<int>(frac));
   }
   return text + "MB";
+}
+
+TProgressTexts ProgressTextsOf(const TProgressInfo &AInfo) {
+  TProgressTexts texts;
+  texts.Percent = AInfo.TotalDuration > 0 ? std::to_string(AInfo.CurrentDuration * 100 / AInfo.TotalDuration) + "%"
+                                          : std::string("N/A");
+  if (AInfo.FPS > 0)
+    texts.Fps = std::to_string(AInfo.FPS);
+  texts.Time = SecToDate(AInfo.CurrentDuration / 1000000);
+  texts.Size = SizeText(AInfo.CurrentSize);
+  return texts;
 }
