@@ -189,6 +189,10 @@ constexpr const char *V24[] = {
     "2000 kbps", "2500 kbps", "3000 kbps"
 };
 
+// The video CD standard has one bit rate, which its target also sets as the
+// encoder's minimum and maximum: a list value below or above it makes the
+// encoder refuse, so the VCD formats (113, 1410) offer only this one.
+constexpr const char *V25[] = {"1150 kbps"};
 constexpr const char *F1[] = {"无视频"};
 constexpr const char *F2[] = {
     "保持原帧速率", "10.00", "13.00", "15.00", "18.00", "20.00", "23.00", "23.97", "24.00", "25.00", "29.97",
@@ -228,7 +232,7 @@ constexpr const char *Z3[] = {"保持原视频模式", "普通视频4:3模式"};
 constexpr TPresetValues ResolutionLists[] = {R1,  R2,  R3,  R4,  R5,  R6,  R7,  R8,  R9,  R10,
                                              R11, R12, R13, R14, R15, R16, R17, R18, R19, R20};
 constexpr TPresetValues VideoBitrateLists[] = {V1,  V2,  V3,  V4,  V5,  V6,  V7,  V8,  V9,  V10, V11, V12,
-                                               V13, V14, V15, V16, V17, V18, V19, V20, V21, V22, V23, V24};
+                                               V13, V14, V15, V16, V17, V18, V19, V20, V21, V22, V23, V24, V25};
 constexpr TPresetValues FrameRateLists[] = {F1, F2, F3, F4, F5, F6};
 constexpr TPresetValues AudioBitrateLists[] = {A1, A2, A3, A4, A5};
 constexpr TPresetValues SampleRateLists[] = {S1, S2, S3, S4, S5, S6};
@@ -280,7 +284,7 @@ constexpr TPresetAssignment AssignmentTable[] = {
     {110, {2, 0}, {6, 3}, {2, 9}, {1, 10}, {1, 4}, {2, 0}},
     {111, {2, 12}, {2, 4}, {2, 10}, {1, 10}, {1, 4}, {2, 0}},
     {112, {2, 8}, {2, 2}, {2, 9}, {1, 10}, {1, 4}, {2, 0}},
-    {113, {2, 4}, {2, 2}, {2, 9}, {1, 10}, {1, 4}, {2, 0}},
+    {113, {2, 4}, {25, 0}, {2, 9}, {1, 10}, {1, 4}, {2, 0}},
     {114, {2, 4}, {2, 2}, {2, 9}, {1, 10}, {1, 4}, {2, 0}},
     // 5 "AVI视频"
     {1600, {2, 0}, {2, 3}, {2, 9}, {1, 10}, {1, 4}, {2, 0}},
@@ -374,7 +378,7 @@ constexpr TPresetAssignment AssignmentTable[] = {
     {1407, {2, 4}, {2, 2}, {2, 9}, {1, 8}, {1, 3}, {2, 0}},
     {1408, {2, 12}, {2, 4}, {2, 10}, {1, 10}, {1, 4}, {2, 0}},
     {1409, {2, 8}, {2, 2}, {2, 9}, {1, 10}, {1, 4}, {2, 0}},
-    {1410, {2, 4}, {2, 2}, {2, 9}, {1, 10}, {1, 4}, {2, 0}},
+    {1410, {2, 4}, {25, 0}, {2, 9}, {1, 10}, {1, 4}, {2, 0}},
     // 14 "智能手机"
     {3200, {15, 0}, {9, 4}, {5, 7}, {4, 2}, {3, 3}, {2, 0}},
     {3201, {10, 0}, {3, 3}, {2, 9}, {1, 10}, {1, 4}, {2, 0}},

@@ -17,6 +17,10 @@ namespace {
 // 409 ("iPod touch MPEG-4 480P高清晰视频") had no row of its own; it takes the
 // high-quality 640*480 H.264 profile of its sibling 405, which is also what
 // its preset defaults (640*480, 1200 kbps) show.
+//
+// Today's MPEG program stream muxer takes no AAC, so 307 (".vob"), 308 and
+// 1404 (".mpg") encode their audio as MP2, the stream's own audio, instead
+// of "libfaac".
 constexpr TFormatProfile ProfileTable[] = {
     // 0 "通用音频", code 1
     {200, 0, ".mp3", ".mp3", "", "libmp3lame", "", -1, "", 128000, "48000", "2", "", "", "", "", true},
@@ -87,8 +91,8 @@ constexpr TFormatProfile ProfileTable[] = {
     {304, 4, ".mov", ".mov", "", "libfaac", "1280*720", 1600000, "25", 128000, "48000", "2", "", "", "", "", false},
     {305, 5, ".asf", ".asf", "msmpeg4", "wmav2", "1280*720", 1600000, "25", 128000, "48000", "2", "", "", "", "", false},
     {306, 6, ".wmv", ".asf", "wmv2", "wmav2", "1280*720", 1600000, "25", 128000, "48000", "2", "", "", "", "", false},
-    {307, 7, ".vob", ".vob", "", "libfaac", "1280*720", 1600000, "25", 128000, "48000", "2", "", "", "", "", false},
-    {308, 8, ".mpg", ".mpg", "mpeg2video", "libfaac", "1280*720", 1600000, "25", 128000, "48000", "2", "", "", "", "", false},
+    {307, 7, ".vob", ".vob", "", "mp2", "1280*720", 1600000, "25", 128000, "48000", "2", "", "", "", "", false},
+    {308, 8, ".mpg", ".mpg", "mpeg2video", "mp2", "1280*720", 1600000, "25", 128000, "48000", "2", "", "", "", "", false},
     {309, 9, ".mkv", ".mkv", "mpeg4", "libfaac", "1280*720", 1600000, "25", 192000, "48000", "2", "", "", "", "", false},
     // 8 "iPod视频", code 3
     {400, 0, ".mp4", ".mp4", "libx264", "libfaac", "320*240", 512000, "25", 128000, "48000", "2", "", "", "", "", false},
@@ -149,7 +153,7 @@ constexpr TFormatProfile ProfileTable[] = {
     {1401, 1, ".mpg", ".mpg", "mpeg1video", "", "", 528000, "25", 128000, "44100", "2", "", "", "", "", false},
     {1402, 2, ".mpg", ".mpg", "mpeg2video", "", "", 816000, "25", 128000, "44100", "2", "", "", "", "", false},
     {1403, 3, ".mp4", ".mp4", "mpeg4", "libmp3lame", "", 816000, "25", 128000, "44100", "2", "", "", "", "", false},
-    {1404, 4, ".mpg", ".mpg", "mpeg2video", "libfaac", "1280*720", 1600000, "25", 128000, "48000", "2", "", "", "", "", false},
+    {1404, 4, ".mpg", ".mpg", "mpeg2video", "mp2", "1280*720", 1600000, "25", 128000, "48000", "2", "", "", "", "", false},
     {1405, 5, ".mp4", ".mp4", "mpeg4", "libmp3lame", "1280*720", 1600000, "25", 128000, "48000", "2", "", "", "", "", false},
     {1406, 6, ".mpg", ".mpg", "mpeg2video", "", "", 816000, "25", 128000, "44100", "2", "", "", "", "", false},
     {1407, 7, ".mpg", ".mpg", "mpeg2video", "", "", 816000, "25", 128000, "44100", "2", "", "", "", "", false},
