@@ -36,5 +36,14 @@ TMediaFacts FactsOf(const std::string &AFile) {
   }
   const int64_t duration = probe.FileStreamInfo().Duration;
   facts.Seconds = duration > 0 ? duration / 1e6 : -1;
+  // Some demuxers (swf) know no duration: the pictures that decode tell it.
+  if (facts.Seconds < 0 && !facts.VideoCodec.empty()) {
+    int64_t lastPTS = -1;
+    while (probe.Decode())
+      lastPTS = probe.FrameInfo().PTS;
+    const AVRational rate = probe.FirstVideoStreamInfo().FrameRate;
+    if (lastPTS >= 0 && rate.num > 0 && rate.den > 0)
+      facts.Seconds = lastPTS / 1e6 + static_cast<double>(rate.den) / rate.num;
+  }
   return facts;
 }

@@ -12,7 +12,7 @@ struct TMediaFacts {
   std::string AudioCodec; // empty without an audio stream
   int32_t Width = -1, Height = -1;
   int32_t SampleRate = -1, Channels = -1, AudioBitRate = -1;
-  double Seconds = -1; // the container's duration
+  double Seconds = -1; // the container's duration, else the decoded pictures' span
 };
 
 // Needs the probe's libraries loaded.
