@@ -5,14 +5,22 @@
 
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 std::vector<std::string> ReadNeededLibraries(const std::string &APath) {
   std::vector<std::string> result;
   std::ifstream in(APath, std::ios::binary);
   if (!in)
     return result;
-  const std::vector<char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // One read of the whole file: character-wise iteration over a codec
+  // library took seconds.
+  in.seekg(0, std::ios::end);
+  const std::streamoff length = in.tellg();
+  if (length <= 0)
+    return result;
+  std::vector<char> data(static_cast<size_t>(length));
+  in.seekg(0, std::ios::beg);
+  if (!in.read(data.data(), length))
+    return result;
   const auto fits = [&](uint64_t off, uint64_t len) { return off <= data.size() && len <= data.size() - off; };
 
   ElfW(Ehdr) eh;

@@ -38,6 +38,8 @@ protected:
   }
   // A long tone to an MP3: long enough to pause and stop in the middle.
   void PrepareLongRun() {
+    // Read at its own pace ("re"), so the run outlasts the test's steps on any machine.
+    engine->SetOption("re", "1");
     ASSERT_TRUE(engine->OpenInputFile(ToneWav(30.0))) << engine->LastErrMsg();
     engine->SetOption("acodec", "libmp3lame");
     ASSERT_GE(engine->OpenOutputFile(out(), false), 1) << engine->LastErrMsg();
