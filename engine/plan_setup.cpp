@@ -306,6 +306,11 @@ void TCustomFFmpeg::BuildPlan() {
       FPlan.OutputStreams.push_back(std::move(ost));
     }
   }
+  // The loop drops packets of streams no output uses; the demuxer need not
+  // even hand them over.
+  for (auto &ist : FPlan.InputStreams)
+    if (ist->discard)
+      ist->st->discard = AVDISCARD_ALL;
 
   // 4. Codec parameters. Join entries after the first share the first's
   // streams and encoders; only their own working state is made for them.
