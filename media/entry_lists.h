@@ -108,4 +108,7 @@
   X(SDL_LockTexture) X(SDL_UnlockTexture) X(SDL_SetRenderDrawColor) X(SDL_RenderClear) X(SDL_RenderFillRect)           \
   X(SDL_RenderDrawLine) X(SDL_RenderCopy) X(SDL_RenderPresent) X(SDL_RenderSetViewport) X(SDL_CreateMutex)              \
   X(SDL_LockMutex) X(SDL_UnlockMutex) X(SDL_DestroyMutex) X(SDL_CreateCond) X(SDL_DestroyCond) X(SDL_CondSignal)       \
-  X(SDL_CondBroadcast) X(SDL_CondWait) X(SDL_CondWaitTimeout) X(SDL_CreateThread) X(SDL_WaitThread)
+  X(SDL_CondBroadcast) X(SDL_CondWait) X(SDL_CondWaitTimeout) X(SDL_CreateThread) X(SDL_WaitThread)                  \
+  X(SDL_DetachThread)                                                                                                  \
+  X(SDL_GetDesktopDisplayMode)                                                                                         \
+  X(SDL_RenderReadPixels)
