@@ -279,7 +279,7 @@ private:
   void SubtitleThread(TVideoState *is);
 
   // ---- properties
-  float FAspectRatio = 0;
+  std::atomic<float> FAspectRatio{0};
   TAudioDriver FAudioDriver = adDefault;
   TVideoDriver FVideoDriver = vdDefault;
   std::atomic<int> FAudioVolume{128};
