@@ -14,6 +14,7 @@
 // serves as the encoder-side buffer instead: planar samples are laid out in
 // it before they go to the encoder.
 #include "engine/custom_ffmpeg.h"
+#include "engine/sample_layout.h"
 
 #include "platform/convert.h"
 #include "platform/exceptions.h"
@@ -116,14 +117,9 @@ void EncodeSamples(AVCodecContext *AEnc, const TAVOutputStream &AOst, const uint
   if (AV.av_sample_fmt_is_planar(AEnc->sample_fmt)) {
     planes.resize(static_cast<size_t>(channels));
     const size_t plane = static_cast<size_t>(ASamples) * static_cast<size_t>(bps);
-    for (int c = 0; c < channels; ++c) {
-      uint8_t *dst = APlanar + static_cast<size_t>(c) * plane;
-      const uint8_t *src = AData + static_cast<size_t>(c) * static_cast<size_t>(bps);
-      const size_t stride = static_cast<size_t>(channels) * static_cast<size_t>(bps);
-      for (int s = 0; s < ASamples; ++s, dst += bps, src += stride)
-        std::memcpy(dst, src, static_cast<size_t>(bps));
+    for (int c = 0; c < channels; ++c)
       planes[static_cast<size_t>(c)] = APlanar + static_cast<size_t>(c) * plane;
-    }
+    DeinterleaveSamples(AData, planes.data(), channels, ASamples, bps);
     frame->linesize[0] = static_cast<int>(plane);
   } else {
     planes.push_back(const_cast<uint8_t *>(AData));

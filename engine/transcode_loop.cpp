@@ -3,6 +3,7 @@
 // write through the bitstream filters, report progress; at the end drain the
 // decoders and encoders, write the trailers and close the codecs.
 #include "engine/custom_ffmpeg.h"
+#include "engine/sample_layout.h"
 #include "engine/media_names.h"
 
 #include "platform/convert.h"
@@ -383,13 +384,7 @@ int32_t TCustomFFmpeg::PackSamples(TAVInputStream &AIst, const AVFrame *AFrame, 
   // Decoders may settle their format only with the first frame.
   AIst.dec_packed_fmt = AV.av_get_packed_sample_fmt(format);
   if (AV.av_sample_fmt_is_planar(format) && channels > 1) {
-    const size_t stride = static_cast<size_t>(bps) * static_cast<size_t>(channels);
-    for (int c = 0; c < channels; ++c) {
-      const uint8_t *src = AFrame->extended_data[c];
-      uint8_t *out = dst + static_cast<size_t>(c) * static_cast<size_t>(bps);
-      for (int s = 0; s < AFrame->nb_samples; ++s, src += bps, out += stride)
-        std::memcpy(out, src, static_cast<size_t>(bps));
-    }
+    InterleaveSamples(AFrame->extended_data, dst, channels, AFrame->nb_samples, bps);
   } else {
     std::memcpy(dst, AFrame->extended_data[0], static_cast<size_t>(bytes));
   }
