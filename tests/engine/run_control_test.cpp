@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -144,9 +145,19 @@ TEST_F(RunControl, EncoderThatCannotOpenIsAFatalResult) {
   engine->SetOption("acodec", "libmp3lame");
   engine->SetOption("ac", "6"); // the MP3 encoder takes at most two channels
   ASSERT_GE(engine->OpenOutputFile(out(), false), 1) << engine->LastErrMsg();
+  std::vector<std::string> lines;
+  FFLogger().SetOnLog([&](TObject *, uint32_t, TLogLevel, const std::string &AMsg) { lines.push_back(AMsg); });
   engine->StartConvert(false, tpNormal);
+  FFLogger().SetOnLog(nullptr);
   EXPECT_EQ(terminated, 1);
   EXPECT_TRUE(engine->FatalException());
+  // The log shows what was being built before the error.
+  const auto mapping = std::find(lines.begin(), lines.end(), "Stream mapping:");
+  const auto stream = std::find(lines.begin(), lines.end(), "  Stream #0.0 -> #0.0 (Audio)");
+  const auto error = std::find(lines.begin(), lines.end(), engine->FatalMessage());
+  ASSERT_NE(error, lines.end());
+  EXPECT_LT(mapping, stream);
+  EXPECT_LT(stream, error);
   EXPECT_EQ(engine->FatalMessage().rfind("Error while opening encoder for output stream #0.0 (Audio)", 0), 0u)
       << engine->FatalMessage();
   EXPECT_FALSE(engine->Finished());
