@@ -55,6 +55,11 @@ bool TJobFileAdder::SetOutputFile(int32_t ATaskIndex, const std::string &AFileNa
   return false;
 }
 
-void TJobFileAdder::RemoveTask(int32_t ATaskIndex) { FVantro.RemoveTask(ATaskIndex); }
+void TJobFileAdder::RemoveTask(int32_t ATaskIndex) {
+  // A start whose rebuild failed leaves fewer tasks than rows; every start
+  // rebuilds them all, so a row without its task has nothing to remove.
+  if (ATaskIndex >= 0 && ATaskIndex < FVantro.TasksCount())
+    FVantro.RemoveTask(ATaskIndex);
+}
 
 void TJobFileAdder::ClearTasks() { FVantro.ClearTasks(); }

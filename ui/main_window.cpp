@@ -10,6 +10,8 @@
 #include "ui/product.h"
 #include "ui/settings_paths.h"
 #include "ui/skins.h"
+#include "ui/power_off_countdown.h"
+#include "ui/system_actions.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -115,12 +117,16 @@ TForm1::TForm1(const TMainWindowSetup &ASetup, QWidget *AParent)
   FBtnResume->hide();
   ShowEmptyPicture(true);
 
+  CreateConversionControl();
   FormCreate();
   FillScreenChoices(central);
   FSliderDownUp = QStringLiteral("UP");
 }
 
 TForm1::~TForm1() {
+  // The job manager goes first, while everything its handlers touch is whole.
+  FDetached = true;
+  FVantro.reset();
   if (FLogger)
     FLogger->SetOnLog(nullptr);
 }
@@ -487,8 +493,17 @@ bool TForm1::eventFilter(QObject *AWatched, QEvent *AEvent) {
 }
 
 void TForm1::closeEvent(QCloseEvent *AEvent) {
-  // The player's and the job manager's handlers are detached here first,
-  // and the job manager stopped, once those components are part of the window.
+  // The job manager's handlers are detached before the stop, so a close
+  // during work runs no after-conversion action. (The player's handlers
+  // come first here once the preview has its player.)
+  FDetached = true;
+  FVantro->Stop(true);
+  if (FCountdown)
+    FCountdown->close();
+  if (FBatchOpen) {
+    FBatchOpen = false;
+    SystemActions().KeepAwake(false);
+  }
   if (FLogger)
     FLogger->SetOnLog(nullptr);
   AEvent->accept();

@@ -7,22 +7,26 @@
 // control of their own and are run by other operations. Everything here runs
 // on the main thread.
 //
-// Not here yet: conversion control (start, pause, resume, stop, progress,
-// task ends) and the preview player; both need components that are still
-// being built. The add operations work through an IFileAdder, installed
-// once the job manager exists.
+// Not here yet: the preview player, which needs a component still being
+// built. The add operations work through an IFileAdder, which the program
+// installs over the window's job manager; conversion control drives that
+// job manager (main_window_convert.cpp).
 #pragma once
 
 #include "catalogue/presets.h"
+#include "ui/batch_progress.h"
 #include "catalogue/profiles.h"
 #include "media/ff_logger.h"
 #include "ui/dialogs.h"
 #include "jobs/option_records.h"
 #include "ui/settings_file.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -44,6 +48,7 @@ class QToolButton;
 class TForm2;
 class TForm5;
 class TOfficeComboBox;
+class TPowerOffCountdown;
 
 // The file list's columns (column k > 0 is the row's sub-item k − 1).
 enum TFileColumn {
@@ -143,6 +148,27 @@ public:
   void edtExit();     // the in-place editor lost the focus
   void lvFilesSelectionChanged();
 
+  // --- Conversion control ---
+  void btnStartClick();  // toolbar "开始", menu "开始转换"
+  // "新添加": clears the job manager's tasks and makes one task per row, in
+  // row order, from IO1, OO1 and the row's columns. False, after telling
+  // the user which row cannot be converted, when a task or output fails.
+  bool button28Click();
+  void Button22Click();  // disables the category, format and preset lists and "浏览"
+  void Button23Click();  // enables them again
+  void btnPauseClick();  // toolbar "暂停", menu "暂停转换"
+  void btnResumeClick(); // toolbar "继续", menu "继续继续"
+  void btnStopClick();   // toolbar "停止", menu "停止转换": waits until the workers have ended
+  // Vantro's OnProgress (main thread): columns 4 to 7 of the task's row.
+  void VantroProgress(TObject *Sender, PProgressInfo AProgressInfo);
+  // Vantro's OnTerminate, from any thread: carried into the main thread,
+  // waiting there, so Stop's waiting serves it.
+  void VantroTerminate(TObject *Sender, const TTerminateInfo &ATerminateInfo);
+  void Button25Click(); // "关机": a countdown, then the system's power-off request
+  void Button29Click(); // " 播放提示音": "sounds/ring001.wav" beside the program, not waited for
+  // Seconds the power-off countdown runs (30 unless a test shortens it).
+  void SetPowerOffCountdown(int ASeconds) { FPowerOffSeconds = ASeconds; }
+
   // The log line of the logger's OnLog: "#<thread>.<level>: <message>".
   void FFLoggerLog(TObject *Sender, uint32_t AThreadID, TLogLevel ALogLevel, const std::string &ALogMsg);
 
@@ -177,6 +203,16 @@ private:
   void StartRename(int ARow);
   void SelectRow(int ARow);
   void ResetPreviewPosition();
+  void CreateConversionControl();
+  void TerminateInMainThread(const TTerminateInfo &AInfo);
+  // The batch's own end: every task and the final notification reported.
+  void FinishBatchWhenComplete();
+  void UpdateBatchStatus();
+  QString BatchEndText() const;
+  // The free-space check before a start: true to go on.
+  bool EnoughSpaceOrGoOn();
+  std::array<std::string, 14> RowOptionColumns(int ARow) const;
+  void ShowPauseButton(bool APause);
 
   int SelectedRow() const;
   QString Cell(int ARow, int AColumn) const;
@@ -198,7 +234,19 @@ private:
   TForm2 *FAbout = nullptr;
   TForm5 *FOptions = nullptr;
   IFileAdder *FAdder = nullptr;
+  // Set when the window closes: the job manager's handlers do nothing from
+  // then on. A flag, not a cleared handler, because a worker may be about
+  // to call the handler it read (declared before FVantro, which outlives
+  // none of its handlers' calls).
+  std::atomic<bool> FDetached{false};
   std::unique_ptr<TJobManager> FVantro;
+  // The batch as the status line shows it.
+  TBatchProgress FBatch;
+  QElapsedTimer FClock;
+  bool FBatchOpen = false;     // started, its end not yet complete
+  bool FFinalReported = false; // the final notification (task -1) came
+  int FPowerOffSeconds = 30;
+  QPointer<TPowerOffCountdown> FCountdown;
 
   // The product's fields.
   std::vector<TInputOptions> FIO1;
@@ -231,6 +279,7 @@ private:
   // File list.
   QTableWidget *FFiles;
   QLabel *FEmptyPicture;
+  QLabel *FBatchStatus;
   QToolButton *FBtnMoveUp, *FBtnMoveDown, *FBtnRename;
   QLineEdit *FEdt;
   // Preview.

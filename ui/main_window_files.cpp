@@ -244,6 +244,7 @@ void TForm1::btnClearClick() {
   }
   SetAddControlsEnabled(true);
   SetRowControlsEnabled(false);
+  FBatchStatus->clear();
   Button15Click();
   ShowEmptyPicture(true);
   ResetPreviewPosition();

@@ -62,3 +62,43 @@ std::array<std::string, 14> RowOptionTexts(const TOutputOptions &ARecord, const 
           AProfile.Video_TargetType,
           AProfile.Video_NormType};
 }
+
+void RefreshOutputOptions(TOutputOptions &ARecord, const std::array<std::string, 14> &AColumns) {
+  TOutputOptions &r = ARecord;
+  const std::string &videoCodec = AColumns[0], &audioCodec = AColumns[1], &channels = AColumns[2],
+                    &tag = AColumns[3], &fileExt = AColumns[4], &frameSize = AColumns[5],
+                    &videoBitrate = AColumns[6], &frameRate = AColumns[7], &audioBitrate = AColumns[8],
+                    &sampleRate = AColumns[9], &aspect = AColumns[10], &noVideo = AColumns[11],
+                    &target = AColumns[12], &norm = AColumns[13];
+  if (videoCodec == "libx264") {
+    r.VideoCodec = "libx264";
+    r.VideoPreset = "libx264-default";
+  } else if (!videoCodec.empty()) {
+    r.VideoCodec = videoCodec;
+    r.VideoPreset.clear();
+  }
+  if (!audioCodec.empty() && audioCodec != "AUTO")
+    r.AudioCodec = audioCodec;
+  if (!channels.empty())
+    r.AudioChannels = StrToInt(channels);
+  // x264 takes no FourCC of the older MPEG-4 encoders.
+  r.VideoTag = !tag.empty() && videoCodec != "libx264" ? tag : std::string();
+  if (!fileExt.empty())
+    r.FileExt = fileExt;
+  if (!frameSize.empty())
+    r.FrameSize = frameSize;
+  if (!videoBitrate.empty())
+    r.VideoBitrate = StrToInt(videoBitrate);
+  if (!frameRate.empty())
+    r.FrameRate = frameRate;
+  if (audioBitrate != "-1000" && audioBitrate != "-2000")
+    r.AudioBitrate = StrToInt(audioBitrate);
+  if (!sampleRate.empty() && sampleRate != "AUTO")
+    r.AudioSampleRate = StrToInt(sampleRate);
+  if (!aspect.empty())
+    r.FrameAspectRatio = aspect;
+  r.DisableVideo = noVideo == "True";
+  if (!target.empty())
+    r.TargetType = target == "vcd" ? ttVCD : target == "svcd" ? ttSVCD : target == "dvd" ? ttDVD : ttIgnore;
+  r.NormType = norm == "PAL" ? ntPAL : norm == "NTSC" ? ntNTSC : ntAuto;
+}

@@ -16,10 +16,7 @@
 
 namespace {
 
-class AddedFiles : public TVantroWindowTest {
-protected:
-  QTableWidget *List() { return Child<QTableWidget>(&Form1(), "lvFiles"); }
-};
+class AddedFiles : public TVantroWindowTest {};
 
 QStringList Lines(const std::string &AText) {
   QString text = QString::fromStdString(AText);

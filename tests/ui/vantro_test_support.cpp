@@ -7,6 +7,25 @@
 #include <QFile>
 #include <QFileInfo>
 
+TRecordedActions::TRecordedActions() { SetSystemActions(this); }
+
+TRecordedActions::~TRecordedActions() { SetSystemActions(nullptr); }
+
+bool TRecordedActions::PowerOff(QString &AReason) {
+  ++PowerOffs;
+  if (!PowerOffAllowed)
+    AReason = QStringLiteral("CanPowerOff: no");
+  return PowerOffAllowed;
+}
+
+void TRecordedActions::PlaySound(const QString &AFile) { Sounds << AFile; }
+
+void TRecordedActions::Notify(const QString &ATitle, const QString &AText) { Notifications << ATitle + ": " + AText; }
+
+void TRecordedActions::KeepAwake(bool AOn) { KeepAwakeCalls.push_back(AOn); }
+
+qint64 TRecordedActions::FreeBytes(const QString &) { return Free; }
+
 void TVantroWindowTest::SetUp() {
   Start();
   FVantroAdder = std::make_unique<TJobFileAdder>(Form1().Vantro(), DefaultLibraryPath());

@@ -5,6 +5,9 @@
 
 #include "tests/ui/ui_test_support.h"
 #include "ui/job_file_adder.h"
+#include "ui/system_actions.h"
+
+#include <QTableWidget>
 
 #include <memory>
 #include <ostream>
@@ -18,6 +21,27 @@ inline void PrintTo(const QStringList &ALines, std::ostream *AOut) {
   *AOut << "}";
 }
 
+// The system's side of the after-conversion actions, recorded; installed
+// for the object's life. Nothing here powers anything off.
+class TRecordedActions : public ISystemActions {
+public:
+  TRecordedActions();
+  ~TRecordedActions() override;
+
+  bool PowerOffAllowed = true;
+  qint64 Free = -1; // what FreeBytes answers
+  int PowerOffs = 0;
+  QStringList Sounds;
+  QStringList Notifications;
+  std::vector<bool> KeepAwakeCalls;
+
+  bool PowerOff(QString &AReason) override;
+  void PlaySound(const QString &AFile) override;
+  void Notify(const QString &ATitle, const QString &AText) override;
+  void KeepAwake(bool AOn) override;
+  qint64 FreeBytes(const QString &AFolder) override;
+};
+
 class TVantroWindowTest : public TWindowTest {
 protected:
   void SetUp() override;
@@ -26,8 +50,10 @@ protected:
   // A copy of a fixture file at ARelative under the temporary root.
   QString CopyOf(const std::string &AFixture, const QString &ARelative) const;
   QString Out() { return Form1().FileOutPutPath(); }
+  QTableWidget *List() { return Child<QTableWidget>(&Form1(), "lvFiles"); }
   // The input file of each task of Vantro, in task order.
   QStringList TaskInputs();
 
   std::unique_ptr<TJobFileAdder> FVantroAdder;
+  TRecordedActions FActions;
 };
