@@ -62,6 +62,7 @@
   X(av_pix_fmt_desc_get_id) X(av_get_bits_per_pixel) X(av_pix_fmt_count_planes) X(av_get_sample_fmt)                    \
   X(av_get_sample_fmt_name) X(av_get_sample_fmt_string) X(av_get_bytes_per_sample) X(av_sample_fmt_is_planar)           \
   X(av_get_packed_sample_fmt) X(av_get_planar_sample_fmt) X(av_samples_get_buffer_size) X(av_samples_alloc)             \
+  X(av_samples_alloc_array_and_samples)                                                                                \
   X(av_samples_fill_arrays) X(av_samples_copy) X(av_samples_set_silence) X(av_get_media_type_string)                    \
   X(av_get_picture_type_char) X(av_channel_layout_default) X(av_channel_layout_from_mask)                               \
   X(av_channel_layout_from_string) X(av_channel_layout_uninit) X(av_channel_layout_copy)                                \
