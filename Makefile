@@ -31,9 +31,10 @@ bench: build
 clean:
 	rm -rf $(BUILD)
 
-# Pictures of the windows for looking at: main.png, options.png, about.png and
-# skins.png in $(BUILD)/screenshots, from a fresh settings file and a home of
-# their own, under a virtual X server.
+# Pictures of the windows for looking at: main.png, options.png, about.png,
+# skins.png, converting.png (two clips under way) and finished.png in
+# $(BUILD)/screenshots, from a fresh settings file and a home of their own,
+# under a virtual X server.
 .PHONY: screenshots
 screenshots: build
 	rm -rf $(BUILD)/screenshots

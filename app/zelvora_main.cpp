@@ -2,13 +2,16 @@
 //
 // Creates the windows in the product's order and runs the event loop. With
 // "--screenshot-dir DIR" (for `make screenshots` only) it uses DIR/option.ini
-// as its settings file, saves pictures of its windows into DIR and quits.
+// as its settings file, makes two clips from the libraries' test sources,
+// adds them, saves pictures of its windows into DIR (also while converting
+// them and when done) and quits.
 #include "jobs/job_manager.h"
 #include "media/ffmpeg_loader.h"
 #include "platform/main_thread.h"
 #include "platform/paths.h"
 #include "ui/about_window.h"
 #include "ui/app_windows.h"
+#include "ui/dialogs.h"
 #include "ui/main_thread_adapter.h"
 #include "ui/job_file_adder.h"
 #include "ui/main_window.h"
@@ -19,11 +22,15 @@
 #include "ui/skins.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QTableWidget>
 #include <QPainter>
 #include <QTimer>
 
 #include <clocale>
+#include <functional>
 #include <cstdio>
 
 namespace {
@@ -99,6 +106,104 @@ bool SaveScreenshots(TApplicationWindows &AWindows, const QString &ADir) {
   return ok;
 }
 
+// Runs the event loop until APredicate holds or AMilliseconds have passed.
+bool ProcessEventsUntil(const std::function<bool()> &APredicate, int AMilliseconds) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!APredicate()) {
+    if (clock.elapsed() > AMilliseconds)
+      return false;
+    ProcessEventsFor(20);
+  }
+  return true;
+}
+
+// A clip of the libraries' own test picture and tone, made by a job manager
+// of its own reading the "lavfi" source.
+QString MakeClip(const QString &ADir, const QString &AName, int ASeconds) {
+  const QString path = ADir + '/' + AName;
+  TJobManager maker;
+  TJobFileAdder adder(maker, DefaultLibraryPath());
+  std::string error;
+  // "lavfi" is a device of the device library, which the conversion set
+  // leaves out.
+  if (!adder.LoadLibraries(error) || !FFLoader().Load(avDevice))
+    return {};
+  TInputOptions input;
+  InitInputOptions(input);
+  input.FileFormat = "lavfi";
+  const std::string graph = QStringLiteral("testsrc2=size=640x360:rate=25:duration=%1[out0];"
+                                           "sine=frequency=523:sample_rate=44100:duration=%1[out1]")
+                                .arg(ASeconds)
+                                .toStdString();
+  const int32_t task = maker.AddTask(graph, &input);
+  TOutputOptions output;
+  InitOutputOptions(output);
+  output.VideoCodec = "mpeg4";
+  output.VideoBitrate = 1500000;
+  output.AudioCodec = "mp2";
+  if (task < 0 || !maker.SetOutputFile(task, path.toStdString(), &output)) {
+    std::printf("%s: %s\n", path.toLocal8Bit().constData(), maker.LastErrMsg().c_str());
+    return {};
+  }
+  maker.Start(0); // on this thread, until the clip is written
+  return path;
+}
+
+// The screenshots' dialogs: the add dialog is answered with the clips; the
+// folder the end of the conversion opens is not.
+class TScreenshotDialogs : public IDialogs {
+public:
+  QStringList Files;
+  void ShowMessage(QWidget *, const QString &, const QString &AText) override {
+    std::printf("message: %s\n", AText.toLocal8Bit().constData());
+  }
+  QStringList OpenFiles(QWidget *, const TOpenDialogSpec &) override { return Files; }
+  QString ChooseFolder(QWidget *, const QString &, const QString &) override { return {}; }
+  int Exec(QDialog &) override { return QDialog::Rejected; }
+  void OpenExternal(const QUrl &) override {}
+};
+
+// The list with two clips added, shown in the main picture.
+bool AddClips(TForm1 &AMain, const QString &ADir, TScreenshotDialogs &ADialogs) {
+  ADialogs.Files = {MakeClip(ADir, QStringLiteral("海边.avi"), 12), MakeClip(ADir, QStringLiteral("city.avi"), 12)};
+  if (ADialogs.Files.contains(QString())) {
+    std::printf("The clips could not be made.\n");
+    return false;
+  }
+  AMain.Button8Click();
+  return AMain.findChild<QTableWidget *>(QStringLiteral("lvFiles"))->rowCount() == 2;
+}
+
+// converting.png with both rows under way, finished.png when both are done:
+// the clips into H.264 1280*720 MP4, two at once.
+bool SaveConversionScreenshots(TForm1 &AMain, const QString &ADir) {
+  auto *categories = AMain.findChild<QComboBox *>(QStringLiteral("bsSkinOfficeComboBox2"));
+  auto *formats = AMain.findChild<QComboBox *>(QStringLiteral("bsSkinOfficeComboBox1"));
+  auto *list = AMain.findChild<QTableWidget *>(QStringLiteral("lvFiles"));
+  if (list->rowCount() != 2)
+    return false;
+  // Each row takes the format chosen while it is selected.
+  for (int row = 0; row < 2; ++row) {
+    list->selectRow(row);
+    categories->setCurrentIndex(7); // "高清视频"
+    formats->setCurrentIndex(2);    // MP4 H.264 1280*720
+  }
+  list->clearSelection();
+  // Both at once (the options window is a child of the main window).
+  AMain.findChild<QComboBox *>(QStringLiteral("cboThreadCount"))->setCurrentText(QStringLiteral("2"));
+  AMain.Vantro().SetProgressInterval(100);
+  AMain.btnStartClick();
+  const auto percent = [list](int ARow) { return list->item(ARow, 4)->text().chopped(1).toInt(); };
+  const bool underWay = ProcessEventsUntil(
+      [&] { return percent(0) >= 30 && percent(1) >= 20 && percent(0) < 100 && percent(1) < 100; }, 120000);
+  bool ok = underWay && WithCaption(AMain).save(ADir + QStringLiteral("/converting.png"));
+  const bool done = ProcessEventsUntil([&] { return AMain.Vantro().Terminated(); }, 300000);
+  ProcessEventsFor(300);
+  ok = done && WithCaption(AMain).save(ADir + QStringLiteral("/finished.png")) && ok;
+  return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -135,12 +240,18 @@ int main(int argc, char **argv) {
 
   if (!screenshotDir.isEmpty()) {
     int result = 0;
+    TScreenshotDialogs dialogs;
+    SetDialogs(&dialogs);
     QTimer::singleShot(500, [&] {
-      result = SaveScreenshots(windows, screenshotDir) ? 0 : 1;
+      bool ok = AddClips(*windows.Form1, screenshotDir, dialogs);
+      ok = SaveScreenshots(windows, screenshotDir) && ok;
+      ok = SaveConversionScreenshots(*windows.Form1, screenshotDir) && ok;
+      result = ok ? 0 : 1;
       std::printf("Screenshots in %s\n", screenshotDir.toLocal8Bit().constData());
       QApplication::quit();
     });
     app.exec();
+    SetDialogs(nullptr);
     return result;
   }
   return app.exec();
