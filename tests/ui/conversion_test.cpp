@@ -82,9 +82,23 @@ TEST_F(Conversion, ThreeAtOnceEachRowItsOwnProgressAllTo100) {
   ChooseFormat(302); // H.264 1280*720: slow enough to watch
   Threads(3);
   AddCopies(TestMovie(1.0), {"a.avi", "b.avi", "c.avi", "d.avi", "e.avi"});
+  After("rbDoNothing");
+  Child<QRadioButton>(&Form5(), "rbLower")->setChecked(true);
   Start();
-  EXPECT_FALSE(Enabled("btnStart"));
-  EXPECT_TRUE(Enabled("btnStop"));
+  EXPECT_EQ(Form1().Vantro().ThreadPriority(), tpLower);
+  // Working: stop and pause only; moving, options and skins stay.
+  for (const char *name : {"btnStop", "btnPause", "btnMoveUp", "btnMoveDown", "btnOptions", "btnSkin"})
+    EXPECT_TRUE(Enabled(name)) << name;
+  for (const char *name : {"btnStart", "btnAdd", "btnRemove", "btnClear", "btnRename", "btnResume", "btnBrowse",
+                           "bsSkinOfficeComboBox1", "bsSkinOfficeComboBox2", "bsSkinComboBox1", "bsSkinComboBox3",
+                           "bsSkinComboBox10"})
+    EXPECT_FALSE(Enabled(name)) << name;
+  for (const char *name : {"mnuStart", "mnuAddFile", "mnuAddFolder", "pmAddFiles", "mnuRemove", "mnuClear",
+                           "mnuRename", "mnuResume"})
+    EXPECT_FALSE(ActionEnabled(name)) << name;
+  EXPECT_TRUE(ActionEnabled("mnuStop"));
+  EXPECT_TRUE(ActionEnabled("mnuPause"));
+  EXPECT_TRUE(StatusText().startsWith(QStringLiteral("总进度 "))) << StatusText().toStdString();
 
   // Watch the rows: a row is running from its first progress text to "100%".
   int most = 0;
