@@ -494,7 +494,7 @@ protected:
   void OptBitstreamFilter(const std::string &AName, const std::string &AValue);
   void ListPixelFormats();
   void ListSampleFormats();
-  // A duration (ADate false) or date in µs; "Invalid %s specification for %s: %s" when refused.
+  // A duration (ADate false) or date in µs; a value the parser refuses raises the "Invalid … for …" message.
   int64_t ParseTime(const std::string &AName, const std::string &AValue, bool ADate);
 
   // --- Generic options (generic_options.cpp) ---
