@@ -22,6 +22,7 @@
 #include "engine/plan.h"
 #include "media/ff_logger.h"
 #include "media/ffmpeg_loader.h"
+#include "media/previewer.h"
 #include "media/rgb_convert.h"
 #include "platform/bitmap.h"
 #include "platform/object.h"
@@ -87,10 +88,14 @@ enum TPostHook { phPreview = 0, phBitmap = 1, phHBITMAP = 2 };
 using TPostHooks = uint32_t;
 constexpr TPostHooks PostHookBit(TPostHook AHook) { return 1u << static_cast<unsigned>(AHook); }
 
-// State of the post hooks. The preview window object joins it with the
-// previewer.
+// State of the post hooks.
 struct TPostHookContext {
   TRGBConvertContext Context;
+  // The preview window, made on the first preview picture. Guarded by
+  // PostHookLock(); the worker paints through its own reference with the lock
+  // released, since painting waits for the main thread, which may itself be
+  // waiting for the lock in SetPostHooks.
+  std::shared_ptr<TPreviewer> Previewer;
   int64_t preview_last_time = 0; // µs
   int64_t preview_cur_time = 0;  // µs
 };
@@ -447,7 +452,23 @@ protected:
 
   // --- Video path (video_path.cpp) ---
 
+  // Before filters and encoding, once per decoded picture: counts it, and
+  // deinterlaces it and runs the custom hook or the hook modules on it. The
+  // picture may be replaced by a working copy (its own reference).
   void PreProcessVideoFrame(TAVInputStream &AIst, AVFrame *APicture);
+  // Builds the input stream's filter graph for "vf" (buffer source, crop,
+  // scale, the user's description, a sink offering only the encoder's pixel
+  // format) and gives the encoder the size arriving at the sink. 0 on success,
+  // else a negative library error code (the library logs the reason).
+  int32_t ConfigureFilters(TAVInputStream &AIst, TAVOutputStream &AOst);
+  // Pushes a decoded picture (null: the end) through the stream's graph and
+  // serves the output streams with every picture coming out.
+  void FilterAndDispatch(TAVInputStream &AIst, AVFrame *APicture);
+  // Runs the custom hook on APicture (writable); APTS in µs.
+  void RunCustomHook(AVFrame *APicture, int64_t APTS);
+  // After a picture was encoded: the preview bitmap event or the preview
+  // window, at most once per PreviewInterval. APTS in µs.
+  void RunPostHooks(const AVFrame *APicture, int64_t APTS);
   // Encodes one decoded (or filtered) picture for one output stream, with
   // frame-rate sync, crop and scale. AFrameSize gets the last packet's bytes.
   void DoVideoOut(AVFormatContext *AOutput, TAVOutputStream &AOst, TAVInputStream &AIst, AVFrame *APicture,
@@ -611,13 +632,17 @@ protected:
   TAVMemPtr<uint8_t> Fbit_buffer;
   int32_t Fbit_buffer_size = 262144;
   TFrameHookEntry *FFirstHook = nullptr; // loaded hook modules (a list); owned, released by FreeSession
-  TAVMemPtr<uint8_t> FHookBuf;
+  // The working picture of the hooks is a reference-counted frame (encoders
+  // may keep pictures), so only its size is kept here.
   int32_t FHookBufSize = 0;
   TCustomHookContext FHookContext;
   int32_t FHookFrameNumber = 0;
+  // Set when the custom hook stopped (asked to, or a conversion failed): it
+  // stays off for the rest of the run, and the handler stays for the next.
+  bool FCustomHookOff = false;
   TPostHookContext FPostContext;
   TPostHooks FPostHooks = 0; // guarded by PostHookLock()
-  TFilterGraphPtr Fgraph;
+  // A filter graph is kept per input stream (TAVInputStream::filter_graph).
   TOutputFilterDesc Foutput_filter;
   // Codec contexts opened during a run, closed at its end (each exactly once).
   std::list<AVCodecContext *> FEncoderList, FDecoderList;

@@ -41,13 +41,20 @@ struct TAVInputStream {
   // Decoded audio handed to the audio path: interleaved samples in
   // dec_packed_fmt (the packed form of the decoder's sample format).
   AVSampleFormat dec_packed_fmt = AV_SAMPLE_FMT_NONE;
-  // Video filter graph ends and the picture taken from it (owned frames).
+  // Video filter graph ("vf", owned) with its ends, and the picture taken
+  // from it (owned frames).
+  AVFilterGraph *filter_graph = nullptr;
   AVFilterContext *out_video_filter = nullptr;
   AVFilterContext *input_video_filter = nullptr;
   AVFrame *filter_frame = nullptr;
   int32_t has_filter_frame = 0;
   AVFrame *picref = nullptr;
   AVFrame *decoded_frame = nullptr;      // owned, reused for every decode
+  // Deinterlacer (owned graph), made for the picture size and format it was
+  // last given.
+  AVFilterGraph *deint_graph = nullptr;
+  AVFilterContext *deint_src = nullptr, *deint_sink = nullptr;
+  int32_t deint_width = 0, deint_height = 0, deint_pix_fmt = -1;
 };
 
 struct TAVOutputStream {

@@ -104,6 +104,10 @@ void FreeInputStream(TAVInputStream &AIst) {
   AV.av_frame_free(&AIst.decoded_frame);
   AV.av_frame_free(&AIst.filter_frame);
   AV.av_frame_free(&AIst.picref);
+  AV.avfilter_graph_free(&AIst.filter_graph);
+  AIst.input_video_filter = AIst.out_video_filter = nullptr;
+  AV.avfilter_graph_free(&AIst.deint_graph);
+  AIst.deint_src = AIst.deint_sink = nullptr;
 }
 
 void FreeOutputStream(TAVOutputStream &AOst) {
@@ -388,8 +392,6 @@ void TCustomFFmpeg::BuildPlan() {
     case AVMEDIA_TYPE_VIDEO: {
       if (!shared && enc->pix_fmt == AV_PIX_FMT_NONE)
         throw FFmpegException("Video pixel format is unknown, stream cannot be encoded");
-      if (FEnableFilter)
-        throw FFmpegException("not yet supported: vfilters");
       ost.topBand = ost.original_topBand = Fframe_topBand;
       ost.bottomBand = ost.original_bottomBand = Fframe_bottomBand;
       ost.leftBand = ost.original_leftBand = Fframe_leftBand;
@@ -398,6 +400,15 @@ void TCustomFFmpeg::BuildPlan() {
       const int inWidth = ipar->width - Fframe_leftBand - Fframe_rightBand;
       const int inHeight = ipar->height - Fframe_topBand - Fframe_bottomBand;
       const AVPixelFormat inFormat = static_cast<AVPixelFormat>(ipar->format);
+      ost.resample_width = inWidth;
+      ost.resample_height = inHeight;
+      ost.resample_pix_fmt = inFormat;
+      if (FEnableFilter) {
+        // The graph crops and scales; the encoder takes its size from it.
+        if (ConfigureFilters(ist, ost) != 0)
+          throw FFmpegException("Error opening filters!");
+        break;
+      }
       if (enc->width != inWidth || enc->height != inHeight || enc->pix_fmt != inFormat) {
         ost.pict_tmp = AV.av_frame_alloc();
         if (!ost.pict_tmp)
@@ -420,9 +431,6 @@ void TCustomFFmpeg::BuildPlan() {
           enc->bits_per_raw_sample = 0;
         ost.video_resample = 1;
       }
-      ost.resample_width = inWidth;
-      ost.resample_height = inHeight;
-      ost.resample_pix_fmt = inFormat;
       break;
     }
     case AVMEDIA_TYPE_AUDIO:

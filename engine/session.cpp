@@ -134,11 +134,15 @@ void TCustomFFmpeg::FreeSession() {
   Fsubtitle_bitstream_filters.clear();
   Fbit_buffer.reset();
   ReleaseVideoHooks();
-  FHookBuf.reset();
   FHookBufSize = 0;
-  Fgraph.reset();
+  FCustomHookOff = false;
   FHookContext.Context.Reset();
   FPostContext.Context.Reset();
+  std::shared_ptr<TPreviewer> previewer;
+  {
+    std::lock_guard<TCriticalSection> g(PostHookLock());
+    previewer = std::move(FPostContext.Previewer);
+  }
 }
 
 void TCustomFFmpeg::InitDefaults() {
@@ -235,10 +239,8 @@ void TCustomFFmpeg::InitDefaults() {
   Fbit_buffer_size = 262144;
   FHookFrameNumber = 0;
   Fusing_vhook = false;
-  {
-    std::lock_guard<TCriticalSection> g(PostHookLock());
-    FPostHooks = 0;
-  }
+  FCustomHookOff = false;
+  SetPostHooks(0);
   FPostContext.preview_last_time = 0;
   FPostContext.preview_cur_time = 0;
   FTotalOutputDuration = -1;
@@ -250,12 +252,18 @@ void TCustomFFmpeg::InitDefaults() {
 }
 
 void TCustomFFmpeg::SetPostHooks(TPostHooks AValue) {
-  std::lock_guard<TCriticalSection> g(PostHookLock());
-  if (AValue == FPostHooks)
-    return;
-  // Removing phPreview also frees the preview window once the previewer joins
-  // the post context.
-  FPostHooks = AValue;
+  std::shared_ptr<TPreviewer> dropped;
+  {
+    std::lock_guard<TCriticalSection> g(PostHookLock());
+    if (AValue == FPostHooks)
+      return;
+    if (!(AValue & PostHookBit(phPreview)))
+      dropped = std::move(FPostContext.Previewer);
+    FPostHooks = AValue;
+  }
+  // The window goes with the last reference, outside the lock: freeing it
+  // waits for the main thread.
+  dropped.reset();
 }
 
 TPostHooks TCustomFFmpeg::PostHooks() const {

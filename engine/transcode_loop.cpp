@@ -485,12 +485,19 @@ int32_t TCustomFFmpeg::OutputPacket(TAVInputStream &AIst, int32_t /*AIstIndex*/,
       AIst.next_pts += frameDuration(frame->repeat_pict);
       PreProcessVideoFrame(AIst, frame);
       EmulateRate(AIst);
-      DispatchDecoded(AIst, frame, nullptr, 0, nullptr, AV_NOPTS_VALUE);
+      if (AIst.input_video_filter)
+        FilterAndDispatch(AIst, frame);
+      else
+        DispatchDecoded(AIst, frame, nullptr, 0, nullptr, AV_NOPTS_VALUE);
     }
     AV.av_frame_unref(frame);
   }
-  if (!APkt)
+  if (!APkt) {
+    // Filters that hold pictures back give them up now.
+    if (AIst.input_video_filter)
+      FilterAndDispatch(AIst, nullptr);
     DrainEncoders(AIst);
+  }
   return 0;
 }
 

@@ -1,7 +1,6 @@
-// The video path, basic form: keep the output frame rate (drop or repeat
-// pictures), crop by bands, scale to the encoder's size and format, encode
-// and write. Hooks, deinterlacing, filter graphs and previews come with
-// their own pieces.
+// The video path: keep the output frame rate (drop or repeat pictures), crop
+// by bands, scale to the encoder's size and format (unless a filter graph
+// did), encode and write, then the post hooks.
 #include "engine/custom_ffmpeg.h"
 
 #include "platform/convert.h"
@@ -54,11 +53,6 @@ int ScaleBand(int ANewSize, int ABand, int AOriginalSize) {
 }
 
 } // namespace
-
-void TCustomFFmpeg::PreProcessVideoFrame(TAVInputStream & /*AIst*/, AVFrame * /*APicture*/) {
-  // Counted for the hooks, which come with their own piece.
-  ++FHookFrameNumber;
-}
 
 void TCustomFFmpeg::WriteEncodedVideo(AVFormatContext *AOutput, TAVOutputStream &AOst, AVPacket *APkt) {
   size_t size = 0;
@@ -155,7 +149,8 @@ void TCustomFFmpeg::DoVideoOut(AVFormatContext *AOutput, TAVOutputStream &AOst, 
   // 4. Crop.
   AVFrame *picture = APicture;
   TFramePtr cropped;
-  if (!Fgraph && AOst.video_crop) {
+  const bool filtered = AIst.filter_graph != nullptr;
+  if (!filtered && AOst.video_crop) {
     cropped.reset(AV.av_frame_clone(APicture));
     if (!cropped || !CropPicture(cropped.get(), AOst.topBand, AOst.bottomBand, AOst.leftBand, AOst.rightBand)) {
       if (Fexit_on_error)
@@ -169,8 +164,8 @@ void TCustomFFmpeg::DoVideoOut(AVFormatContext *AOutput, TAVOutputStream &AOst, 
   // 5. A new picture size or format mid-stream.
   const int width = APicture->width - (AOst.leftBand + AOst.rightBand);
   const int height = APicture->height - (AOst.topBand + AOst.bottomBand);
-  const bool changed = width != AOst.resample_width || height != AOst.resample_height ||
-                       APicture->format != AOst.resample_pix_fmt;
+  const bool changed = !filtered && (width != AOst.resample_width || height != AOst.resample_height ||
+                       APicture->format != AOst.resample_pix_fmt);
   if (changed) {
     const char *name = AV.av_get_pix_fmt_name(static_cast<AVPixelFormat>(APicture->format));
     FFLogger().LogFmt(this, llQuiet, "Input Stream #%d.%d frame size changed to %dx%d, %s", AIst.file_index,
@@ -179,7 +174,7 @@ void TCustomFFmpeg::DoVideoOut(AVFormatContext *AOutput, TAVOutputStream &AOst, 
   }
 
   // 6. Scale.
-  if (!Fgraph && AOst.video_resample) {
+  if (!filtered && AOst.video_resample) {
     if (changed) {
       AOst.topBand = ScaleBand(APicture->height, AOst.original_topBand, AOst.original_height);
       AOst.bottomBand = ScaleBand(APicture->height, AOst.original_bottomBand, AOst.original_height);
@@ -210,7 +205,9 @@ void TCustomFFmpeg::DoVideoOut(AVFormatContext *AOutput, TAVOutputStream &AOst, 
   const AVCodecContext *opts = FOptions.avcodec_opts[miVideo].get();
   const bool interlacedCoding =
       opts && (opts->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME));
+  bool wrote = false;
   const auto write = [&](AVPacket *APkt) {
+    wrote = true;
     Fvideo_size += APkt->size;
     WriteEncodedVideo(AOutput, AOst, APkt);
   };
@@ -229,7 +226,10 @@ void TCustomFFmpeg::DoVideoOut(AVFormatContext *AOutput, TAVOutputStream &AOst, 
     AV.av_frame_unref(in);
     if (ret < 0)
       throw FFmpegException("Video encoding failed");
+    wrote = false;
     ReceiveVideoPackets(enc, AOst, write, AFrameSize);
+    if (wrote)
+      RunPostHooks(picture, AV.av_rescale_q(AOst.sync_opts, enc->time_base, AV_TIME_BASE_Q));
     ++AOst.sync_opts;
     ++AOst.frame_number;
   }

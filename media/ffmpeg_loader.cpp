@@ -158,6 +158,14 @@ void AssertNotEmpty(TLibraries ALibs) { Assert(ALibs != 0, "Library set must not
 
 } // namespace
 
+void *OpenWithFolderDependencies(const std::string &APath, std::vector<void *> &ADeps) {
+  const size_t slash = APath.rfind('/');
+  if (slash == std::string::npos)
+    return dlopen(APath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::set<std::string> visited;
+  return OpenFromFolder(APath.substr(0, slash + 1), APath.substr(slash + 1), ADeps, visited);
+}
+
 TFFmpegLoader::TFFmpegLoader() = default;
 TFFmpegLoader::~TFFmpegLoader() = default;
 

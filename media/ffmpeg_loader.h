@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Libraries in load order. The numbers are bit positions in a TLibraries set.
 enum TLibrary { avCodec = 0, avDevice = 1, avFilter = 2, avFormat = 3, avUtil = 4, swScale = 5, myUtil = 6, lbSDL = 7,
@@ -42,6 +43,12 @@ struct TEntryPoints {
   ZV_SDL_ENTRIES(ZV_SLOT)
 #undef ZV_SLOT
 };
+
+// dlopen()s the shared object at APath (RTLD_NOW | RTLD_LOCAL) after opening,
+// from the object's own folder, every library it needs that the folder holds,
+// so that a module brought with its own dependencies finds them there. The
+// handles of those dependencies go to ADeps. Null on failure; dlerror() says why.
+void *OpenWithFolderDependencies(const std::string &APath, std::vector<void *> &ADeps);
 
 // The table every component calls the libraries through.
 extern TEntryPoints AV;

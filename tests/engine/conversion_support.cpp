@@ -18,6 +18,61 @@ double TMediaSummary::AudioSeconds() const {
   return a && a->SampleRate ? static_cast<double>(a->Samples) / a->SampleRate : 0;
 }
 
+std::vector<TBitmap> DecodePictures(const std::string &APath, int AMax) {
+  std::vector<TBitmap> pictures;
+  AVFormatContext *ic = nullptr;
+  if (AV.avformat_open_input(&ic, APath.c_str(), nullptr, nullptr) < 0)
+    return pictures;
+  AV.avformat_find_stream_info(ic, nullptr);
+  const int index = AV.av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  AVCodecContext *dec = nullptr;
+  if (index >= 0) {
+    const AVCodecParameters *par = ic->streams[index]->codecpar;
+    const AVCodec *codec = AV.avcodec_find_decoder(par->codec_id);
+    dec = codec ? AV.avcodec_alloc_context3(codec) : nullptr;
+    if (dec) {
+      AV.avcodec_parameters_to_context(dec, par);
+      dec->pkt_timebase = ic->streams[index]->time_base;
+      if (AV.avcodec_open2(dec, codec, nullptr) < 0)
+        AV.avcodec_free_context(&dec);
+    }
+  }
+  AVPacket *pkt = AV.av_packet_alloc();
+  AVFrame *frame = AV.av_frame_alloc();
+  TRGBConvertContext rgb;
+  const auto receive = [&] {
+    while (static_cast<int>(pictures.size()) < AMax && AV.avcodec_receive_frame(dec, frame) == 0) {
+      TPictureRef ref;
+      for (int i = 0; i < 4; ++i) {
+        ref.Data[i] = frame->data[i];
+        ref.Linesize[i] = frame->linesize[i];
+      }
+      if (PictureToBitmap(rgb, ref, static_cast<AVPixelFormat>(frame->format), frame->width, frame->height))
+        pictures.push_back(*rgb.Bitmap);
+      AV.av_frame_unref(frame);
+    }
+  };
+  while (dec && static_cast<int>(pictures.size()) < AMax && AV.av_read_frame(ic, pkt) >= 0) {
+    if (pkt->stream_index == index && AV.avcodec_send_packet(dec, pkt) >= 0)
+      receive();
+    AV.av_packet_unref(pkt);
+  }
+  if (dec) {
+    AV.avcodec_send_packet(dec, nullptr);
+    receive();
+    AV.avcodec_free_context(&dec);
+  }
+  AV.av_frame_free(&frame);
+  AV.av_packet_free(&pkt);
+  AV.avformat_close_input(&ic);
+  return pictures;
+}
+
+TBGR PixelAt(const TBitmap &ABitmap, int AX, int AY) {
+  const uint8_t *p = ABitmap.ScanLine(AY) + 3 * AX;
+  return {p[0], p[1], p[2]};
+}
+
 TMediaSummary Inspect(const std::string &APath) {
   TMediaSummary r;
   AVFormatContext *ic = nullptr;

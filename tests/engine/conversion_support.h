@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tests/engine/engine_fixture.h"
+#include "platform/bitmap.h"
 
 #include <map>
 #include <string>
@@ -38,6 +39,16 @@ struct TMediaSummary {
 
 // Reads a whole file: every packet, audio and video decoded.
 TMediaSummary Inspect(const std::string &APath);
+
+// The pictures of the file's first video stream, decoded and converted to
+// 24-bit BGR, at most AMax of them.
+std::vector<TBitmap> DecodePictures(const std::string &APath, int AMax = 1000);
+
+// The blue, green and red bytes of one pixel.
+struct TBGR {
+  int B, G, R;
+};
+TBGR PixelAt(const TBitmap &ABitmap, int AX, int AY);
 
 struct TProgressRecord {
   int32_t FileIndex, FrameNumber, FPS;
