@@ -226,3 +226,68 @@ TEST_F(ProbeTest, BitmapHasThePictureSizeAndColours) {
 }
 
 } // namespace
+
+namespace {
+
+// Files that are not what their names say: nothing loads or, when the start
+// of a movie is there, what can be read is read and the rest fails cleanly.
+TEST_F(ProbeTest, DamagedFilesAreRefusedOrReadAsFarAsTheyGo) {
+  const std::string movie = TestMovie(2.0);
+  const std::string empty = (Dir / "empty.avi").string();
+  std::ofstream(empty, std::ios::binary).close();
+  const std::string random = (Dir / "random.avi").string();
+  {
+    std::ofstream out(random, std::ios::binary);
+    uint32_t x = 2463534242u; // xorshift: the same noise every run
+    for (int i = 0; i < 64 * 1024; ++i) {
+      x ^= x << 13;
+      x ^= x >> 17;
+      x ^= x << 5;
+      out.put(static_cast<char>(x & 0xFF));
+    }
+  }
+  EXPECT_FALSE(TAVProbe().LoadFile(empty));
+  for (const std::string &file : {empty, random}) {
+    SCOPED_TRACE(file);
+    TAVProbe probe;
+    EXPECT_FALSE(probe.LoadFile(file));
+    EXPECT_EQ(probe.LastErrMsg(), file + ": Invalid data found when processing input");
+    EXPECT_EQ(probe.StreamCount(), -1);
+    EXPECT_FALSE(probe.Decode());
+    EXPECT_EQ(probe.LastErrMsg(), "file not loaded.");
+  }
+
+  // The first third of the movie: its header and some pictures.
+  const std::string truncated = (Dir / "truncated.avi").string();
+  {
+    std::ifstream in(movie, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream(truncated, std::ios::binary) << bytes.substr(0, bytes.size() / 3);
+  }
+  TAVProbe probe;
+  ASSERT_TRUE(probe.LoadFile(truncated)) << probe.LastErrMsg();
+  int pictures = 0;
+  while (probe.Decode() && pictures < 100)
+    ++pictures;
+  EXPECT_GT(pictures, 0);
+  EXPECT_LT(pictures, 50);
+  TBitmap bitmap;
+  EXPECT_TRUE(probe.CopyToBitmap(bitmap));
+  EXPECT_EQ(bitmap.Width(), 320);
+  // Stepping back from the end of what is there walks picture by picture to
+  // the start.
+  int64_t last = INT64_MAX;
+  int back = 0;
+  while (back < 100) {
+    ASSERT_TRUE(probe.DecodePreviousFrame()) << probe.LastErrMsg();
+    ++back;
+    ASSERT_LT(probe.FrameInfo().PTS, last);
+    last = probe.FrameInfo().PTS;
+    if (last == 0)
+      break;
+  }
+  EXPECT_EQ(last, 0);
+  EXPECT_EQ(back, pictures - 1); // from the last picture read to the first
+}
+
+} // namespace
