@@ -9,7 +9,13 @@ TFFmpeg::TFFmpeg(int32_t AMaxFiles)
 
 TFFmpeg::~TFFmpeg() {
   // A running worker must end before the probes go: it may close the inputs.
+  // A worker that has ended may still be leaving its body, past the
+  // notification that made the batch end: join it before anything goes.
   Stop(true);
+  if (FThreadOwner)
+    FThreadOwner->WaitFor();
+  if (FTermThreadOwner)
+    FTermThreadOwner->WaitFor();
   FAVProbes.clear();
   FInputOptions.clear();
   FOutputOptions.clear();

@@ -6,6 +6,7 @@
 #include "jobs/option_records.h"
 #include "playback/av_probe.h"
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -37,6 +38,14 @@ public:
   // The output time stamp in seconds since 1970 (the option "timestamp").
   void SetRecordingTimestamp(int64_t ASeconds) { Frecording_timestamp = ASeconds; }
 
+  // The run has begun to end: its terminate notification is under way or done.
+  bool RunEnded() const { return FTerminated; }
+  bool Converting() const { return FConverting; }
+  // The job manager takes the task's terminate notification once: true for
+  // the first call only. Any thread.
+  bool TakeTerminate() { return !FTerminateTaken.exchange(true); }
+  bool TerminateTaken() const { return FTerminateTaken; }
+
 protected:
   void InputsClosing() override;
 
@@ -44,6 +53,7 @@ private:
   std::vector<std::unique_ptr<TAVProbe>> FAVProbes;
   std::vector<std::unique_ptr<TInputOptions>> FInputOptions;
   std::vector<std::unique_ptr<TOutputOptions>> FOutputOptions;
+  std::atomic<bool> FTerminateTaken{false};
 };
 
 // The job manager's tasks; owns them. Broadcasts go in list order.

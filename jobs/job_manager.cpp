@@ -476,7 +476,13 @@ void TCustomJobManager::Start(int32_t AThreadCount) {
     TaskTerminate(nullptr);
     return;
   }
-  while (FPendingTasks > 0) {
+  while (true) {
+    {
+      // Workers that end start further tasks and change the count meanwhile.
+      std::lock_guard<TCriticalSection> g(FTerminateLock);
+      if (FPendingTasks <= 0)
+        break;
+    }
     StartNextTask();
     if (FThreadMode && --AThreadCount == 0)
       break;
@@ -484,25 +490,31 @@ void TCustomJobManager::Start(int32_t AThreadCount) {
 }
 
 void TCustomJobManager::StartNextTask() {
-  int32_t index;
+  TConvertThread *thread = nullptr;
+  TFFmpeg *task;
   {
-    std::lock_guard<TCriticalSection> g(FTerminateLock);
+    // In thread mode the task is made ready to run under the lock: a Stop
+    // that comes after then finds it converting and waits for it, and one
+    // that came before has left nothing pending.
+    std::unique_lock<TCriticalSection> g(FTerminateLock);
     if (FPendingTasks <= 0)
       return;
-    index = FCurrentTask;
+    task = FFFmpegList.Get(FCurrentTask);
     --FPendingTasks;
     ++FCurrentTask;
+    task->ReportInterval = static_cast<int64_t>(FProgressInterval) * 1000;
+    task->SetCodecThreads(CodecThreadsFor(FRunningAtOnce));
+    if (FThreadMode) {
+      // A task that cannot start has already sent its terminate notification.
+      thread = task->StartConvert(true, FThreadPriority);
+    } else {
+      // The whole run happens here; Stop must be able to take the lock meanwhile.
+      g.unlock();
+      task->StartConvert(false, FThreadPriority);
+    }
   }
-  TFFmpeg *task = FFFmpegList.Get(index);
-  task->ReportInterval = static_cast<int64_t>(FProgressInterval) * 1000;
-  task->SetCodecThreads(CodecThreadsFor(FRunningAtOnce));
-  if (FThreadMode) {
-    // A task that cannot start has already sent its terminate notification.
-    if (TConvertThread *thread = task->StartConvert(true, FThreadPriority))
-      thread->Start();
-  } else {
-    task->StartConvert(false, FThreadPriority);
-  }
+  if (thread)
+    thread->Start();
 }
 
 void TCustomJobManager::Pause() { FFFmpegList.Pause(); }
@@ -515,6 +527,43 @@ void TCustomJobManager::Stop(bool AWaitFor) {
     FPendingTasks = 0;
   }
   FFFmpegList.Stop(AWaitFor);
+  if (AWaitFor)
+    WaitForDeliveries();
+}
+
+void TCustomJobManager::WaitForDeliveries() {
+  {
+    std::lock_guard<TCriticalSection> g(FTerminateLock);
+    // On the caller's thread every notification was made before its task's
+    // run returned; there is no worker and no notifier to wait for.
+    if (!FThreadMode)
+      return;
+  }
+  // A worker's engine may look idle while its notification is still on its
+  // way into TaskTerminate: wait for the task to have been taken as well
+  // (taken under the lock, so a taken task's event has been handed on).
+  // The engine's stop has ended every run, so each wait here is short.
+  while (true) {
+    bool taken = true;
+    {
+      std::lock_guard<TCriticalSection> g(FTerminateLock);
+      for (int32_t i = 0; i < FFFmpegList.Count() && taken; ++i) {
+        const TFFmpeg *task = FFFmpegList.Get(i);
+        taken = !task->Converting() && (!task->RunEnded() || task->TerminateTaken());
+      }
+    }
+    if (taken)
+      break;
+    WaitTurn();
+  }
+  ReapNotifiers(true);
+}
+
+void TCustomJobManager::WaitTurn() {
+  // A handler the workers or notifiers wait on may need the main thread.
+  if (IsMainThread())
+    PumpMainThread();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 void TCustomJobManager::TaskTerminate(TCustomFFmpeg *ATask) {
@@ -523,12 +572,16 @@ void TCustomJobManager::TaskTerminate(TCustomFFmpeg *ATask) {
     FireAllTerminated();
     return;
   }
-  if (FOnTerminate) {
+  // Counted once: two stops in quick succession can make the engine report
+  // a task that never ran twice.
+  if (!static_cast<TFFmpeg *>(ATask)->TakeTerminate())
+    return;
+  if (TJobTerminateEvent handler = Handler(FOnTerminate)) {
     FTerminateInfo.TaskIndex = FFFmpegList.IndexOf(ATask);
     FTerminateInfo.Finished = ATask->Finished();
     FTerminateInfo.Exception = ATask->FatalException();
     FTerminateInfo.ExceptionMsg = ATask->FatalException() ? ATask->FatalMessage() : std::string();
-    DeliverTerminate(FTerminateInfo);
+    DeliverTerminate(std::move(handler), FTerminateInfo);
   }
   ++FCompleteTasks;
   if (FPendingTasks > 0) {
@@ -540,26 +593,33 @@ void TCustomJobManager::TaskTerminate(TCustomFFmpeg *ATask) {
 }
 
 void TCustomJobManager::FireAllTerminated() {
-  if (FOnTerminate) {
+  // A handler on a thread of its own finds the batch ended, so it may clear
+  // it. On the caller's thread the last run is still on the stack below the
+  // handler: there the batch ends after the call, and ClearTasks is refused.
+  if (FThreadMode)
+    FTerminated = true;
+  if (TJobTerminateEvent handler = Handler(FOnTerminate)) {
     FTerminateInfo = TTerminateInfo{-1, true, false, ""};
-    DeliverTerminate(FTerminateInfo);
+    DeliverTerminate(std::move(handler), FTerminateInfo);
   }
   FTerminated = true;
 }
 
-void TCustomJobManager::DeliverTerminate(const TTerminateInfo &AInfo) {
+void TCustomJobManager::DeliverTerminate(TJobTerminateEvent AHandler, const TTerminateInfo &AInfo) {
   if (!FThreadMode) {
-    FOnTerminate(this, AInfo);
+    AHandler(this, AInfo);
     return;
   }
   ReapNotifiers(false);
-  FNotifiers.push_back(std::make_unique<TTerminateNotifier>(FOnTerminate, this, AInfo));
+  FNotifiers.push_back(std::make_unique<TTerminateNotifier>(std::move(AHandler), this, AInfo));
   FNotifiers.back()->Start();
 }
 
 void TCustomJobManager::ReapNotifiers(bool AAll) {
   std::vector<std::unique_ptr<TTerminateNotifier>> done;
+  const int32_t self = static_cast<int32_t>(CurrentThreadID());
   while (true) {
+    bool running = false, onNotifier = false;
     {
       std::lock_guard<TCriticalSection> g(FTerminateLock);
       for (auto it = FNotifiers.begin(); it != FNotifiers.end();)
@@ -567,14 +627,16 @@ void TCustomJobManager::ReapNotifiers(bool AAll) {
           done.push_back(std::move(*it));
           it = FNotifiers.erase(it);
         } else {
+          running = true;
+          onNotifier = onNotifier || (*it)->ThreadID() == self;
           ++it;
         }
-      if (!AAll || FNotifiers.empty())
-        break;
     }
-    // A handler may be waiting for the main thread.
-    if (PumpMainThread() == 0)
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    // A terminate handler that calls Stop or ClearTasks waits for no other
+    // handler: two of them doing so would wait for each other.
+    if (!AAll || !running || onNotifier)
+      break;
+    WaitTurn();
   }
   for (auto &n : done)
     n->WaitFor();
@@ -590,31 +652,40 @@ void TCustomJobManager::Deliver(const std::function<void()> &AHandler) {
 void TCustomJobManager::TaskProgress(TCustomFFmpeg *ATask, int32_t AFileIndex, int32_t AFrameNumber, int32_t AFPS,
                                      float AQuality, float ABitRate, int64_t ACurrentSize, int64_t ACurrentDuration,
                                      int64_t ATotalDuration) {
-  if (!FOnProgress)
+  if (!Handler(FOnProgress))
     return;
   std::lock_guard<TCriticalSection> g(FProgressLock);
   FProgressInfo = TProgressInfo{FFFmpegList.IndexOf(ATask), AFileIndex, AFrameNumber, AFPS, AQuality, ABitRate,
                                 ACurrentSize, ACurrentDuration, ATotalDuration};
-  Deliver([this] { FOnProgress(this, &FProgressInfo); });
+  // The handler is read where it runs: one cleared while the call waited
+  // for the main thread is not called.
+  Deliver([this] {
+    if (const TJobProgressEvent handler = Handler(FOnProgress))
+      handler(this, &FProgressInfo);
+  });
 }
 
 void TCustomJobManager::TaskPreviewBitmap(TCustomFFmpeg *ATask, TBitmap *ABitmap, int32_t AFrameNumber,
                                           int64_t APTS) {
-  if (!FOnPreviewBitmap)
+  if (!Handler(FOnPreviewBitmap))
     return;
   std::lock_guard<TCriticalSection> g(FPreviewLock);
   FPreviewInfo = TPreviewInfo{FFFmpegList.IndexOf(ATask), ABitmap, AFrameNumber, APTS};
-  Deliver([this] { FOnPreviewBitmap(this, FPreviewInfo); });
+  Deliver([this] {
+    if (const TJobPreviewBitmapEvent handler = Handler(FOnPreviewBitmap))
+      handler(this, FPreviewInfo);
+  });
 }
 
 void TCustomJobManager::TaskCustomHook(TCustomFFmpeg *ATask, TBitmap *ABitmap, int32_t AFrameNumber, int64_t APTS,
                                        bool &AUpdate, bool &AStopHook) {
-  if (!FOnCustomHook)
+  const TJobCustomHookEvent handler = Handler(FOnCustomHook);
+  if (!handler)
     return;
   std::lock_guard<TCriticalSection> g(FHookLock);
   FHookInfo = THookInfo{FFFmpegList.IndexOf(ATask), ABitmap, AFrameNumber, APTS, AUpdate, AStopHook};
   // Always on the worker: the picture waits for the handler's changes.
-  FOnCustomHook(this, &FHookInfo);
+  handler(this, &FHookInfo);
   AUpdate = FHookInfo.Update;
   AStopHook = FHookInfo.StopHook;
 }

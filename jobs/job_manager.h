@@ -10,7 +10,8 @@
 // hook always runs on the worker; OnTerminate runs on a short-lived thread of
 // its own in thread mode and on the thread that ran the task otherwise. A
 // handler that runs on the main thread must not wait for a worker except
-// through Stop, whose wait keeps serving the main thread.
+// through Stop, whose wait keeps serving the main thread. A terminate handler
+// may call Stop; the handlers may be set from any thread.
 #pragma once
 
 #include "jobs/ffmpeg_task.h"
@@ -22,6 +23,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -70,6 +72,12 @@ public:
   void Resume();
   // Stops the batch: no further task starts; running tasks break (their
   // outputs are finished and closed), never-started ones report their end.
+  // With AWaitFor, returns once every worker has ended and, in thread mode,
+  // every terminate event of the batch (the final one included) has been
+  // delivered; on the main thread it serves the main thread's queue between
+  // 20 ms turns meanwhile. Called from a terminate handler, it waits for the
+  // workers but for no handler; it must not be called from a main-thread call
+  // that a terminate handler waits for.
   void Stop(bool AWaitFor);
 
   // --- Properties ---
@@ -103,10 +111,13 @@ public:
   bool Terminated() const { return FTerminated; }
   bool Working() const { return FWorking; }
 
-  void SetOnProgress(TJobProgressEvent AHandler) { FOnProgress = std::move(AHandler); }
-  void SetOnTerminate(TJobTerminateEvent AHandler) { FOnTerminate = std::move(AHandler); }
-  void SetOnPreviewBitmap(TJobPreviewBitmapEvent AHandler) { FOnPreviewBitmap = std::move(AHandler); }
-  void SetOnCustomHook(TJobCustomHookEvent AHandler) { FOnCustomHook = std::move(AHandler); }
+  // Any thread, also while tasks run. A handler replaced or cleared is not
+  // called for events delivered afterwards; a call already under way ends
+  // normally (a terminate handler is taken when its notification is made).
+  void SetOnProgress(TJobProgressEvent AHandler) { SetHandler(FOnProgress, std::move(AHandler)); }
+  void SetOnTerminate(TJobTerminateEvent AHandler) { SetHandler(FOnTerminate, std::move(AHandler)); }
+  void SetOnPreviewBitmap(TJobPreviewBitmapEvent AHandler) { SetHandler(FOnPreviewBitmap, std::move(AHandler)); }
+  void SetOnCustomHook(TJobCustomHookEvent AHandler) { SetHandler(FOnCustomHook, std::move(AHandler)); }
 
 protected:
   // The task notifications, in the component's slot order.
@@ -123,12 +134,27 @@ private:
   void WorkingGuard(const char *AOperation) const;
   void StartNextTask();
   void FireAllTerminated();
-  void DeliverTerminate(const TTerminateInfo &AInfo);
+  void DeliverTerminate(TJobTerminateEvent AHandler, const TTerminateInfo &AInfo);
   // Runs AHandler on the main thread (waiting) or here, as TriggerEventInMainThread says.
   void Deliver(const std::function<void()> &AHandler);
-  // Joins terminate notifiers that have finished (AAll: waits for every one,
-  // serving the main thread meanwhile).
+  // Joins terminate notifiers that have finished (AAll: first waits for all
+  // of them, serving the main thread, unless called by a terminate handler).
   void ReapNotifiers(bool AAll);
+  // Thread mode: waits until every task whose run has ended has been taken
+  // by TaskTerminate and every terminate notifier has delivered.
+  void WaitForDeliveries();
+  // One 20 ms turn of a wait that must keep the main thread served.
+  static void WaitTurn();
+
+  template <class T> void SetHandler(T &AField, T AHandler) {
+    std::lock_guard<std::mutex> g(FEventLock);
+    AField = std::move(AHandler);
+  }
+  // A copy of a handler, so the call runs without the lock.
+  template <class T> T Handler(const T &AField) const {
+    std::lock_guard<std::mutex> g(FEventLock);
+    return AField;
+  }
   // Applies an input record to a task's engine before OpenInputFile.
   void ApplyInputOptions(TFFmpeg &ATask, const TInputOptions &AOptions);
   int32_t CodecThreadsFor(int32_t ARunningAtOnce) const;
@@ -138,23 +164,29 @@ private:
   int32_t FCustomMaxFiles = 20;
   bool FPreview = false;
   bool FPreviewBitmap = false;
-  int32_t FProgressInterval = 500;
-  TThreadPriority FThreadPriority = tpNormal;
+  // Read by workers when a task ends and starts the next one.
+  std::atomic<int32_t> FProgressInterval{500};
+  std::atomic<TThreadPriority> FThreadPriority{tpNormal};
   std::atomic<bool> FTriggerEventInMainThread{true};
   int32_t FVerbose = 1;
-  int32_t FCodecThreads = 0;
-  int32_t FRunningAtOnce = 1;
+  std::atomic<int32_t> FCodecThreads{0};
 
   // One lock per event kind; each guards its record and serialises its deliveries.
   TCriticalSection FHookLock;      // FHookInfo
   TCriticalSection FPreviewLock;   // FPreviewInfo
   TCriticalSection FProgressLock;  // FProgressInfo
-  TCriticalSection FTerminateLock; // FTerminateInfo, the counters below, FNotifiers
+  TCriticalSection FTerminateLock; // FTerminateInfo, FCompleteTasks, FCurrentTask, FPendingTasks,
+                                   // FThreadMode, FRunningAtOnce, FNotifiers
   THookInfo FHookInfo;
   TPreviewInfo FPreviewInfo;
   TProgressInfo FProgressInfo;
   TTerminateInfo FTerminateInfo;
 
+  // Guards the four handlers below: set on the caller's thread, read by
+  // workers. Held only to copy or replace one, never while one runs (the
+  // per-event locks above are held while a handler runs on the main thread,
+  // so a setter on the main thread must not wait for them).
+  mutable std::mutex FEventLock;
   TJobProgressEvent FOnProgress;
   TJobTerminateEvent FOnTerminate;
   TJobPreviewBitmapEvent FOnPreviewBitmap;
@@ -165,6 +197,7 @@ private:
   int32_t FCompleteTasks = 0;
   int32_t FCurrentTask = -1;
   int32_t FPendingTasks = 0;
+  int32_t FRunningAtOnce = 1; // tasks Start runs together, for the codec thread share
   std::atomic<bool> FTerminated{false};
   bool FThreadMode = false;
   std::atomic<bool> FWorking{false};
