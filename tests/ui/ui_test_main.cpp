@@ -1,9 +1,10 @@
 // Entry of the window tests: an application on Qt's offscreen platform, the
-// main thread as in the program, and a dialog seam that fails any test that
-// opens a window nobody scripted.
+// main thread and the previewers' windows as in the program, and a dialog
+// seam that fails any test that opens a window nobody scripted.
 #include "platform/main_thread.h"
 #include "ui/dialogs.h"
 #include "ui/main_thread_adapter.h"
+#include "ui/preview_window.h"
 
 #include <QApplication>
 
@@ -38,6 +39,7 @@ int main(int argc, char **argv) {
   SetMainThread();
   QApplication app(argc, argv);
   InstallQtMainThreadAdapter();
+  InstallQtPreviewWindows();
   TUnexpectedDialogs unexpected;
   SetDialogs(&unexpected);
   ::testing::InitGoogleTest(&argc, argv);
