@@ -32,7 +32,8 @@ clean:
 	rm -rf $(BUILD)
 
 # Pictures of the windows for looking at: main.png, options.png, about.png,
-# skins.png, converting.png (two clips under way) and finished.png in
+# skins.png, preview.png (a conversion's previewer on the screen),
+# converting.png (two clips under way) and finished.png in
 # $(BUILD)/screenshots, from a fresh settings file and a home of their own,
 # under a virtual X server.
 .PHONY: screenshots

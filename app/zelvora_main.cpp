@@ -3,12 +3,15 @@
 // Creates the windows in the product's order and runs the event loop. With
 // "--screenshot-dir DIR" (for `make screenshots` only) it uses DIR/option.ini
 // as its settings file, makes two clips from the libraries' test sources,
-// adds them, saves pictures of its windows into DIR (also while converting
-// them and when done) and quits.
+// adds them, saves pictures of its windows into DIR (also a conversion's
+// previewer, and the main window while converting them and when done) and
+// quits.
 #include "jobs/job_manager.h"
 #include "media/ffmpeg_loader.h"
+#include "media/previewer.h"
 #include "platform/main_thread.h"
 #include "platform/paths.h"
+#include "playback/av_probe.h"
 #include "ui/about_window.h"
 #include "ui/app_windows.h"
 #include "ui/dialogs.h"
@@ -17,6 +20,7 @@
 #include "ui/main_window.h"
 #include "ui/options_window.h"
 #include "ui/pictures.h"
+#include "ui/preview_window.h"
 #include "ui/product.h"
 #include "ui/settings_file.h"
 #include "ui/skins.h"
@@ -27,11 +31,14 @@
 #include <QElapsedTimer>
 #include <QTableWidget>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
 
+#include <atomic>
 #include <clocale>
 #include <functional>
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -41,25 +48,47 @@ void ProcessEventsFor(int AMilliseconds) {
   loop.exec();
 }
 
-// A window's picture under a drawn caption bar: the screenshots are taken
-// without a window manager, which would draw the real one.
-QPixmap WithCaption(QWidget &AWindow) {
-  const QPixmap content = AWindow.grab();
-  constexpr int bar = 26;
-  QPixmap shot(content.width(), content.height() + bar);
-  QPainter p(&shot);
+// The caption bars below stand in for the window manager's: the screenshots
+// are taken without one.
+constexpr int CaptionHeight = 26;
+constexpr int ToolCaptionHeight = 20;
+
+// A window's caption bar in ABar: icon and title, or for a tool window a
+// smaller title and its only button, the close box.
+void DrawCaptionBar(QPainter &p, const QRect &ABar, QWidget &AWindow, bool ATool) {
+  p.save();
   p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient g(0, 0, 0, bar);
+  QLinearGradient g(ABar.topLeft(), ABar.bottomLeft());
   g.setColorAt(0, QColor(74, 128, 196));
   g.setColorAt(1, QColor(38, 86, 150));
-  p.fillRect(0, 0, shot.width(), bar, g);
-  AWindow.windowIcon().paint(&p, QRect(6, 5, 16, 16));
+  p.fillRect(ABar, g);
   QFont font = AWindow.font();
   font.setBold(true);
+  int textLeft = ABar.left() + 28, textRight = ABar.left() + ABar.width() - 6;
+  if (ATool) {
+    textLeft = ABar.left() + 6;
+    const QRect box(ABar.right() - ABar.height() + 3, ABar.top() + 3, ABar.height() - 6, ABar.height() - 6);
+    p.setPen(QPen(Qt::white, 1.6));
+    p.drawLine(box.topLeft() + QPoint(3, 3), box.bottomRight() - QPoint(3, 3));
+    p.drawLine(box.topRight() + QPoint(-3, 3), box.bottomLeft() + QPoint(3, -3));
+    textRight = box.left() - 4;
+  } else {
+    AWindow.windowIcon().paint(&p, QRect(ABar.left() + 6, ABar.top() + 5, 16, 16));
+  }
   p.setFont(font);
   p.setPen(Qt::white);
-  p.drawText(QRect(28, 0, shot.width() - 34, bar), Qt::AlignLeft | Qt::AlignVCenter, AWindow.windowTitle());
-  p.drawPixmap(0, bar, content);
+  p.drawText(QRect(textLeft, ABar.top(), textRight - textLeft, ABar.height()), Qt::AlignLeft | Qt::AlignVCenter,
+             AWindow.windowTitle());
+  p.restore();
+}
+
+// A window's picture under its caption bar.
+QPixmap WithCaption(QWidget &AWindow) {
+  const QPixmap content = AWindow.grab();
+  QPixmap shot(content.width(), content.height() + CaptionHeight);
+  QPainter p(&shot);
+  DrawCaptionBar(p, QRect(0, 0, shot.width(), CaptionHeight), AWindow, false);
+  p.drawPixmap(0, CaptionHeight, content);
   return shot;
 }
 
@@ -150,6 +179,52 @@ QString MakeClip(const QString &ADir, const QString &AName, int ASeconds) {
   return path;
 }
 
+// preview.png: a conversion's previewer showing a picture of AClip that a
+// worker thread painted, as the engine does, with the screen around it.
+bool SavePreviewScreenshot(const QString &AClip, const QString &ADir) {
+  TAVProbe probe;
+  TBitmap bitmap;
+  bool decoded = probe.LoadFile(AClip.toStdString()) && probe.Seek(5000000);
+  while (decoded && probe.FrameInfo().PTS < 5000000)
+    decoded = probe.Decode();
+  if (!decoded || !probe.CopyToBitmap(bitmap)) {
+    std::printf("%s: %s\n", AClip.toLocal8Bit().constData(), probe.LastErrMsg().c_str());
+    return false;
+  }
+  const int64_t pts = probe.FrameInfo().PTS;
+  TPreviewer previewer;
+  std::atomic<bool> painted{false};
+  bool shown = false;
+  std::thread worker([&] {
+    shown = previewer.PaintFrame(&bitmap, static_cast<int32_t>(pts / 40000), pts); // 25 pictures a second
+    painted = true;
+  });
+  // The worker waits for the paint, which the event loop runs.
+  while (!painted)
+    ProcessEventsFor(20);
+  worker.join();
+  ProcessEventsFor(300);
+  QWidget *window = nullptr;
+  for (QWidget *w : QApplication::topLevelWidgets())
+    if (w->objectName() == QStringLiteral("Previewer") && w->isVisible())
+      window = w;
+  if (!shown || !window) {
+    std::printf("The previewer showed no window.\n");
+    return false;
+  }
+  // Its client area with the caption bar above it, and a margin of screen.
+  QRect frame = window->geometry().adjusted(0, -ToolCaptionHeight, 0, 0);
+  const QRect area = frame.adjusted(-60, -60, 60, 60).intersected(window->screen()->geometry());
+  QPixmap shot = window->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+  QPainter p(&shot);
+  frame.translate(-area.topLeft());
+  DrawCaptionBar(p, QRect(frame.topLeft(), QSize(frame.width(), ToolCaptionHeight)), *window, true);
+  p.setPen(QColor(38, 86, 150));
+  p.drawRect(frame.adjusted(0, 0, -1, -1));
+  p.end();
+  return shot.save(ADir + QStringLiteral("/preview.png"));
+}
+
 // The screenshots' dialogs: the add dialog is answered with the clips; the
 // folder the end of the conversion opens is not.
 class TScreenshotDialogs : public IDialogs {
@@ -218,6 +293,7 @@ int main(int argc, char **argv) {
   font.setPixelSize(12);
   QApplication::setFont(font);
   InstallQtMainThreadAdapter();
+  InstallQtPreviewWindows();
 
   QString screenshotDir;
   const QStringList args = QApplication::arguments();
@@ -245,6 +321,7 @@ int main(int argc, char **argv) {
     QTimer::singleShot(500, [&] {
       bool ok = AddClips(*windows.Form1, screenshotDir, dialogs);
       ok = SaveScreenshots(windows, screenshotDir) && ok;
+      ok = SavePreviewScreenshot(dialogs.Files.value(0), screenshotDir) && ok;
       ok = SaveConversionScreenshots(*windows.Form1, screenshotDir) && ok;
       result = ok ? 0 : 1;
       std::printf("Screenshots in %s\n", screenshotDir.toLocal8Bit().constData());
