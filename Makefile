@@ -32,7 +32,7 @@ clean:
 	rm -rf $(BUILD)
 
 # Pictures of the windows for looking at: main.png, options.png, about.png,
-# skins.png, preview.png (a conversion's previewer on the screen),
+# skins.png, previewer.png (a conversion's previewer on the screen),
 # converting.png (two clips under way) and finished.png in
 # $(BUILD)/screenshots, from a fresh settings file and a home of their own,
 # under a virtual X server.

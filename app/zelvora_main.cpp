@@ -179,7 +179,7 @@ QString MakeClip(const QString &ADir, const QString &AName, int ASeconds) {
   return path;
 }
 
-// preview.png: a conversion's previewer showing a picture of AClip that a
+// previewer.png: a conversion's previewer showing a picture of AClip that a
 // worker thread painted, as the engine does, with the screen around it.
 bool SavePreviewScreenshot(const QString &AClip, const QString &ADir) {
   TAVProbe probe;
@@ -222,7 +222,7 @@ bool SavePreviewScreenshot(const QString &AClip, const QString &ADir) {
   p.setPen(QColor(38, 86, 150));
   p.drawRect(frame.adjusted(0, 0, -1, -1));
   p.end();
-  return shot.save(ADir + QStringLiteral("/preview.png"));
+  return shot.save(ADir + QStringLiteral("/previewer.png"));
 }
 
 // The screenshots' dialogs: the add dialog is answered with the clips; the

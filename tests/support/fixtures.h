@@ -11,8 +11,8 @@ struct TFixtureSpec {
   std::string Name;        // file name in the cache folder, with extension ("tone.wav")
   std::string Video;       // source graph, e.g. "testsrc=size=320x240:rate=25:duration=2"; empty: no video
   std::string Audio;       // source graph, e.g. "sine=frequency=440:sample_rate=44100:duration=2"; empty: no audio
-  std::string VideoCodec;  // encoder name; empty: the container's default
-  std::string AudioCodec;  // encoder name; empty: the container's default
+  std::string VideoCodec = {}; // encoder name; empty: the container's default
+  std::string AudioCodec = {}; // encoder name; empty: the container's default
   int AudioChannels = 2;
   std::vector<std::pair<std::string, std::string>> Metadata = {}; // container tags, in this order
 };
