@@ -670,6 +670,9 @@ protected:
   bool FJoinMode = false;
   std::atomic<bool> FConverting{false};
   std::atomic<bool> FBroken{false};
+  // Set when a run wrote the trailers of all its outputs; FreeSession removes
+  // the output files of a session without it.
+  bool FOutputsFinished = false;
   std::atomic<bool> FFinished{false};
   std::atomic<bool> FTerminated{false};
   bool FFatalException = false;

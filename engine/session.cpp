@@ -91,13 +91,19 @@ void TCustomFFmpeg::FreeSession() {
     // file's own metadata.
     AV.avformat_free_context(oc);
     if (hasFile && !url.empty()) {
-      // An output that never got a byte is no result; do not leave it behind.
+      // An output that never got a byte, or whose run ended before the file
+      // was finished (a failure, not a stop), is no result: a half-written
+      // file must not look like a converted one.
       std::error_code ec;
       const std::filesystem::path path(URLToWideFileName(url));
-      if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0 && !ec)
-        std::filesystem::remove(path, ec);
+      if (std::filesystem::is_regular_file(path, ec)) {
+        const uintmax_t size = std::filesystem::file_size(path, ec);
+        if (!ec && (size == 0 || !FOutputsFinished) && std::filesystem::remove(path, ec) && size > 0)
+          FFLogger().LogFmt(this, llWarning, "Incomplete output removed: %s", path.c_str());
+      }
     }
   }
+  FOutputsFinished = false;
   std::fill(Foutput_files.begin(), Foutput_files.end(), nullptr);
   Fnb_output_files = 0;
   for (auto &file : Fbitstream_filters)

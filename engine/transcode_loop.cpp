@@ -298,8 +298,10 @@ void TCustomFFmpeg::Transcode() {
     }
     FlushBitstreamFilters();
     const int32_t outputs = FJoinMode ? std::min<int32_t>(Fnb_output_files, 1) : Fnb_output_files;
+    bool finished = true;
     for (int32_t o = 0; o < outputs; ++o)
-      AV.av_write_trailer(Foutput_files[static_cast<size_t>(o)]);
+      finished = AV.av_write_trailer(Foutput_files[static_cast<size_t>(o)]) >= 0 && finished;
+    FOutputsFinished = finished;
     PrintReport(true, -1);
     const size_t firstOnly = FJoinMode ? static_cast<size_t>(C) : FPlan.OutputStreams.size();
     for (size_t n = 0; n < firstOnly && n < FPlan.OutputStreams.size(); ++n)

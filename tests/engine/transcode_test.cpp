@@ -216,9 +216,13 @@ TEST_F(TranscodeErrors, DecodeErrorsAreSkippedUnlessAskedToStop) {
     Setup(steps);
     if (stop) {
       RunFails("Error while decoding stream #0.0 (Audio)");
+      // The header was written, the rest never came: no half file is left.
+      EXPECT_FALSE(fs::exists(Out("undecodable.wav")));
+      EXPECT_TRUE(Logged("Incomplete output removed: " + Out("undecodable.wav")));
     } else {
       Run();
       EXPECT_TRUE(Engine->Finished());
+      EXPECT_GT(fs::file_size(Out("undecodable.wav")), 44u);
       const auto verbose = Lines(llVerbose);
       EXPECT_NE(std::find(verbose.begin(), verbose.end(), "Error while decoding stream #0.0 (Audio)"), verbose.end());
     }
