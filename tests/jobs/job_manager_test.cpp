@@ -559,6 +559,56 @@ TEST_F(JobManagerTest, EightClipsTwoAtATime) {
   }
 }
 
+// Preview pictures of a task added before the switch, on the main thread or
+// on the worker as TriggerEventInMainThread says; a batch without handlers
+// still ends.
+TEST_F(JobManagerTest, PreviewBitmapsAndABatchWithoutHandlers) {
+  const std::string in = TestMovie(2.0);
+  for (const bool onMain : {true, false}) {
+    TOutputOptions o;
+    o.VideoCodec = "mpeg4";
+    o.AudioCodec = "mp2";
+    const int32_t t = AddTask(in, std::string("p") + (onMain ? "main" : "worker") + ".avi", o);
+    struct TSeen {
+      int32_t TaskIndex, FrameNumber, Width, Height;
+      int64_t PTS;
+      bool OnCaller;
+    };
+    std::vector<TSeen> seen;
+    jm.SetPreviewBitmap(true);
+    jm.SetTriggerEventInMainThread(onMain);
+    jm.SetOnPreviewBitmap([&](TObject *, const TPreviewInfo &AInfo) {
+      seen.push_back({AInfo.TaskIndex, AInfo.FrameNumber, AInfo.Bitmap ? AInfo.Bitmap->Width() : 0,
+                      AInfo.Bitmap ? AInfo.Bitmap->Height() : 0, AInfo.PTS, std::this_thread::get_id() == caller});
+    });
+    jm.Start(1);
+    WaitForFinal(2);
+    jm.SetOnPreviewBitmap(nullptr);
+    jm.SetPreviewBitmap(false);
+    ASSERT_FALSE(seen.empty()) << "on main: " << onMain;
+    for (size_t i = 0; i < seen.size(); ++i) {
+      EXPECT_EQ(seen[i].TaskIndex, t);
+      EXPECT_EQ(seen[i].OnCaller, onMain);
+      EXPECT_EQ(seen[i].Width, 320);
+      EXPECT_EQ(seen[i].Height, 240);
+      if (i > 0) {
+        EXPECT_GT(seen[i].FrameNumber, seen[i - 1].FrameNumber);
+        EXPECT_GT(seen[i].PTS, seen[i - 1].PTS);
+      }
+    }
+    jm.ClearTasks();
+  }
+  jm.SetTriggerEventInMainThread(true);
+  jm.SetOnTerminate(nullptr);
+  for (int i = 0; i < 3; ++i)
+    AddMp3Task(ToneWav(0.5), "quiet" + std::to_string(i) + ".mp3");
+  jm.Start(2);
+  WaitForFinal();
+  EXPECT_TRUE(jm.Terminated());
+  for (int i = 0; i < 3; ++i)
+    EXPECT_GT(DecodedFrames((dir / ("quiet" + std::to_string(i) + ".mp3")).string()), 0) << i;
+}
+
 TEST_F(JobManagerTest, FailingTaskReportsAndTheBatchGoesOn) {
   const std::string in = ToneWav(0.5);
   AddMp3Task(in, "ok1.mp3");
