@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -607,6 +608,41 @@ TEST_F(JobManagerTest, PreviewBitmapsAndABatchWithoutHandlers) {
   EXPECT_TRUE(jm.Terminated());
   for (int i = 0; i < 3; ++i)
     EXPECT_GT(DecodedFrames((dir / ("quiet" + std::to_string(i) + ".mp3")).string()), 0) << i;
+}
+
+// The H.264 encoder writes the thread count it was given into its stream:
+// tasks on worker threads share the cores unless CodecThreads says otherwise.
+TEST_F(JobManagerTest, CodecThreadsShareTheCores) {
+  const int32_t cores = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+  const struct {
+    int32_t CodecThreads, Tasks, AtOnce, Want;
+  } cases[] = {
+      {0, 1, 1, cores},                  // alone: every core
+      {0, 2, 2, std::max(1, cores / 2)}, // two at once: half each
+      {0, 2, 1, cores},                  // one at a time: every core each
+      {1, 1, 1, 1},
+      {3, 2, 2, 3},
+  };
+  const std::string in = TestMovie(0.5);
+  for (const auto &c : cases) {
+    jm.ClearTasks();
+    jm.SetCodecThreads(c.CodecThreads);
+    TOutputOptions o;
+    o.VideoCodec = "libx264";
+    o.DisableAudio = true;
+    for (int i = 0; i < c.Tasks; ++i)
+      AddTask(in, "x" + std::to_string(i) + ".mp4", o);
+    jm.Start(c.AtOnce);
+    WaitForFinal();
+    for (int i = 0; i < c.Tasks; ++i) {
+      std::ifstream f(dir / ("x" + std::to_string(i) + ".mp4"), std::ios::binary);
+      const std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+      const size_t at = bytes.find(" threads=");
+      ASSERT_NE(at, std::string::npos) << "no encoder settings in output " << i;
+      EXPECT_EQ(std::atoi(bytes.c_str() + at + 9), c.Want)
+          << "CodecThreads " << c.CodecThreads << ", " << c.Tasks << " tasks, Start(" << c.AtOnce << ")";
+    }
+  }
 }
 
 TEST_F(JobManagerTest, FailingTaskReportsAndTheBatchGoesOn) {
