@@ -658,7 +658,9 @@ protected:
   int64_t Ftimer_start = 0; // µs, when the loop started
 
   // --- Run state. The flags are written by one side and read by the other. ---
-  TConvertThread *FThread = nullptr;
+  // Set by StartConvert, cleared by the worker at its end; Stop and Pause read
+  // it from other threads.
+  std::atomic<TConvertThread *> FThread{nullptr};
   std::unique_ptr<TConvertThread> FThreadOwner;         // joined before it is replaced or the engine dies
   std::unique_ptr<TDoTerminateThread> FTermThreadOwner; // likewise
   // The pause gate: the worker waits on FPauseCond while FPaused is set.

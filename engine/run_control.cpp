@@ -142,8 +142,12 @@ void TCustomFFmpeg::StopOrTerminate(bool AWaitFor) {
   }
   if (FTerminated)
     return;
-  if (FTermThreadOwner)
+  if (FTermThreadOwner) {
     FTermThreadOwner->WaitFor();
+    // The earlier helper may have just delivered the notification.
+    if (FTerminated)
+      return;
+  }
   FTermEvent.ResetEvent();
   FTermThreadOwner = std::make_unique<TDoTerminateThread>(this);
   FTermThreadOwner->Start();

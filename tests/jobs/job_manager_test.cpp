@@ -22,14 +22,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The engine's protected settings, for reading what a record did.
-struct TPeek : TFFmpeg {
-  using TCustomFFmpeg::FBroken;
-  using TCustomFFmpeg::FJoinMode;
-  using TCustomFFmpeg::Fvfilters;
-  using TCustomFFmpeg::Fvideo_sync_method;
+// The engine's protected settings, for reading what a record did. Read
+// through member pointers taken in a derived class (a cast of the task to
+// that class would be undefined).
+struct TPeekAccess : TFFmpeg {
+  static constexpr auto Broken = &TPeekAccess::FBroken;
+  static constexpr auto JoinMode = &TPeekAccess::FJoinMode;
+  static constexpr auto Vfilters = &TPeekAccess::Fvfilters;
+  static constexpr auto VideoSyncMethod = &TPeekAccess::Fvideo_sync_method;
 };
-TPeek *Peek(TFFmpeg *ATask) { return static_cast<TPeek *>(ATask); }
+struct TPeek {
+  TFFmpeg *Task;
+  bool Broken() const { return (Task->*TPeekAccess::Broken).load(); }
+  bool JoinMode() const { return Task->*TPeekAccess::JoinMode; }
+  const std::string &Vfilters() const { return Task->*TPeekAccess::Vfilters; }
+  int32_t VideoSyncMethod() const { return Task->*TPeekAccess::VideoSyncMethod; }
+};
+TPeek Peek(TFFmpeg *ATask) { return TPeek{ATask}; }
 
 struct TEnded {
   int32_t TaskIndex;
@@ -163,7 +172,7 @@ TEST_F(JobManagerTest, ExtOptionsAgainstRecordFields) {
     o.AudioBitrate = c.AudioBitrate;
     o.AudioCodec = c.AudioCodec;
     const int32_t t = AddTask(in, c.File, o);
-    EXPECT_EQ(Peek(jm.Task(t))->Fvideo_sync_method, c.WantSync) << c.Ext;
+    EXPECT_EQ(Peek(jm.Task(t)).VideoSyncMethod(), c.WantSync) << c.Ext;
   }
   jm.Start(0);
   for (const auto &c : cases) {
@@ -196,7 +205,7 @@ TEST_F(JobManagerTest, FilterLinesBecomeTheDefaultChain) {
     o.ExtOptions = c.Ext;
     o.VideoFilters = c.VideoFilters;
     const int32_t t = AddTask(in, "f" + std::to_string(jm.TasksCount()) + ".avi", o);
-    EXPECT_EQ(Peek(jm.Task(t))->Fvfilters, c.Want) << c.Ext << " / " << c.VideoFilters;
+    EXPECT_EQ(Peek(jm.Task(t)).Vfilters(), c.Want) << c.Ext << " / " << c.VideoFilters;
   }
   TOutputOptions named;
   const std::string out = (dir / "named.avi").string();
@@ -235,7 +244,7 @@ TEST_F(JobManagerTest, StringFormsSetHookJoinAndTimes) {
   ASSERT_GE(t, 0) << jm.LastErrMsg();
   ASSERT_TRUE(jm.AddInputFile(t, in, "")) << jm.LastErrMsg();
   ASSERT_TRUE(jm.SetOutputFile(t, (dir / "joined.mp3").string(), "Join=0\nacodec=libmp3lame")) << jm.LastErrMsg();
-  EXPECT_TRUE(Peek(jm.Task(t))->FJoinMode) << "a Join line joins whatever its value";
+  EXPECT_TRUE(Peek(jm.Task(t)).JoinMode()) << "a Join line joins whatever its value";
   ASSERT_NE(jm.Task(t)->InputOptions(0), nullptr);
   EXPECT_EQ(jm.Task(t)->InputOptions(0)->TimeStart, 250000);
 
@@ -306,7 +315,7 @@ TEST_F(JobManagerTest, InputRecordsSkipOutputOnlyLines) {
   o.ExtOptions = "newaudio=<CRLF>apre=no-such-preset<CRLF>vfilters=hflip<CRLF>VF=vflip";
   const int32_t t = jm.AddTask(in, &o);
   ASSERT_GE(t, 0) << jm.LastErrMsg();
-  EXPECT_EQ(Peek(jm.Task(t))->Fvfilters, "");
+  EXPECT_EQ(Peek(jm.Task(t)).Vfilters(), "");
   EXPECT_EQ(o.FileName, "kept.wav");
   EXPECT_EQ(jm.Task(t)->InputOptions(0)->FileName, "kept.wav");
   EXPECT_NE(jm.AVProbes(t, 0), nullptr) << "the file opened is the argument";
@@ -466,7 +475,7 @@ TEST_F(JobManagerTest, TerminateHandlerMayStopTheBatch) {
   jm.SetProgressInterval(100);
   jm.SetOnProgress([&](TObject *, PProgressInfo AInfo) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (AInfo->TaskIndex == 1 && !Peek(jm.Task(1))->FBroken && std::chrono::steady_clock::now() < until)
+    while (AInfo->TaskIndex == 1 && !Peek(jm.Task(1)).Broken() && std::chrono::steady_clock::now() < until)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
   });
   std::atomic<bool> stopped{false}, endedSeen{false};
