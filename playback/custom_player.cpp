@@ -323,14 +323,19 @@ void TCustomPlayer::RunEventLoop() {
       SetState(psPause);
     }
   }
+  // SDL wakes a waiting event loop with a message to its window; the host's
+  // window passes such messages to the host, not to SDL, so with a host
+  // window the loop looks for events every few milliseconds instead.
+  int waitMs = 100;
   try {
     for (;;) {
       SDL_Event ev;
-      const int got = AV.SDL_WaitEventTimeout(&ev, 100);
+      const int got = AV.SDL_WaitEventTimeout(&ev, waitMs);
       std::unique_lock<std::recursive_timed_mutex> lock(FDataLock);
       TVideoState *is = FVideoState.load();
       if (!is)
         break; // closed by a Stop that did not wait for us
+      waitMs = FScreen.Foreign ? 5 : 100;
       if (!got)
         continue;
       if (ev.type == SDL_QUIT || ev.type == FF_QUIT_EVENT) {

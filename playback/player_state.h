@@ -10,8 +10,10 @@
 #include "platform/thread.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -52,6 +54,18 @@ constexpr int64_t kNotSet = AV_NOPTS_VALUE;
 
 // Seconds of a monotonic clock: the "wall time" the clocks and target times use.
 double Now();
+
+// Allocates as av_malloc aligns: the libraries' transforms read their
+// buffers with aligned vector loads, which fault on malloc's 16 bytes.
+template <typename T> struct TSimdAllocator {
+  using value_type = T;
+  static constexpr std::align_val_t kAlignment{64};
+  TSimdAllocator() = default;
+  template <typename U> TSimdAllocator(const TSimdAllocator<U> &) {}
+  T *allocate(size_t ACount) { return static_cast<T *>(::operator new(ACount * sizeof(T), kAlignment)); }
+  void deallocate(T *APointer, size_t) { ::operator delete(APointer, kAlignment); }
+  template <typename U> bool operator==(const TSimdAllocator<U> &) const { return true; }
+};
 
 // A FIFO of packets between the read thread and one decoder. The flush
 // packet (its data points to the player's "FLUSH" text) goes in and out as a
@@ -184,7 +198,7 @@ struct TVideoState {
   int last_i_start = 0;
   RDFTContext *rdft = nullptr;
   int rdft_bits = 0;
-  std::vector<FFTSample> rdft_data;
+  std::vector<FFTSample, TSimdAllocator<FFTSample>> rdft_data;
   int xpos = 0;
 
   SDL_Thread *subtitle_tid = nullptr;
