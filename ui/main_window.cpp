@@ -118,13 +118,17 @@ TForm1::TForm1(const TMainWindowSetup &ASetup, QWidget *AParent)
   ShowEmptyPicture(true);
 
   CreateConversionControl();
+  CreatePlayer();
   FormCreate();
   FillScreenChoices(central);
   FSliderDownUp = QStringLiteral("UP");
 }
 
 TForm1::~TForm1() {
-  // The job manager goes first, while everything its handlers touch is whole.
+  // The player and the job manager go first, while everything their
+  // handlers touch is whole.
+  DetachPlayer();
+  FVURadori.reset();
   FDetached = true;
   FVantro.reset();
   if (FLogger)
@@ -298,67 +302,6 @@ void TForm1::CreateFileList(QWidget *ACentral) {
   connect(FEdt, &QLineEdit::returnPressed, this, &TForm1::FocusFileList);
 }
 
-void TForm1::CreatePreviewPanel(QWidget *ACentral) {
-  auto *panel = Named(new QGroupBox(QStringLiteral("视频预览"), ACentral), "pnlPreview");
-  panel->setGeometry(552, 62, 248, 302);
-
-  // The player draws into this widget's own native window.
-  FPanel6 = Named(new QWidget(panel), "Panel6");
-  FPanel6->setGeometry(8, 20, 232, 204);
-  FPanel6->setAttribute(Qt::WA_NativeWindow);
-  FPanel6->setAttribute(Qt::WA_DontCreateNativeAncestors);
-  FPanel6->setAutoFillBackground(true);
-  QPalette black = FPanel6->palette();
-  black.setColor(QPalette::Window, Qt::black);
-  FPanel6->setPalette(black);
-  FPanel6->setStyleSheet(QStringLiteral("background: black;"));
-  FScreenControl = FPanel6;
-
-  FSlider = Named(new QSlider(Qt::Horizontal, panel), "bsSkinSlider1");
-  FSlider->setGeometry(8, 230, 232, 20);
-  FSlider->setRange(0, FSlider->width());
-  FSlider->setSingleStep(5);
-
-  // The player's buttons; they act once the player is there.
-  SmallButton(panel, "btnPlay", QStringLiteral("播放"), TButtonPicture::Play, QRect(8, 262, 28, 26));
-  SmallButton(panel, "btnPreviewPause", QStringLiteral("暂停"), TButtonPicture::Pause, QRect(40, 262, 28, 26));
-  SmallButton(panel, "btnPreviewStop", QStringLiteral("停止"), TButtonPicture::Stop, QRect(72, 262, 28, 26));
-  SmallButton(panel, "btnMute", QStringLiteral("静音"), TButtonPicture::Mute, QRect(104, 262, 28, 26));
-  SmallButton(panel, "btnUnmute", QStringLiteral("静音"), TButtonPicture::Unmute, QRect(104, 262, 28, 26))->hide();
-  SmallButton(panel, "btnSnapshot", QStringLiteral("快照"), TButtonPicture::Snapshot, QRect(136, 262, 28, 26));
-  SmallButton(panel, "btnFullScreen", QStringLiteral("全屏"), TButtonPicture::FullScreen, QRect(168, 262, 28, 26))
-      ->hide();
-  QToolButton *settings =
-      SmallButton(panel, "btnSnapshotSettings", QStringLiteral("设置"), TButtonPicture::Settings,
-                  QRect(212, 262, 28, 26));
-
-  FSnapshotMenu = Named(new QMenu(settings), "pmSnapshot");
-  QAction *open = FSnapshotMenu->addAction(QStringLiteral("打开快照目录"));
-  open->setObjectName(QStringLiteral("mnuOpenSnapshotFolder"));
-  connect(open, &QAction::triggered, this, &TForm1::OpenSnapshotFolder);
-  QAction *choose = FSnapshotMenu->addAction(QStringLiteral("设置快照目录"));
-  choose->setObjectName(QStringLiteral("mnuSetSnapshotFolder"));
-  connect(choose, &QAction::triggered, this, &TForm1::ChooseSnapshotFolder);
-  FSnapshotMenu->addSeparator();
-  QMenu *types = FSnapshotMenu->addMenu(QStringLiteral("快照保存类型"));
-  types->setObjectName(QStringLiteral("mnuPictureType"));
-  FPictureTypes = new QActionGroup(this);
-  FPictureTypes->setExclusive(true);
-  for (const char *type : {"BMP", "JPG", "GIF", "PNG"}) {
-    QAction *a = types->addAction(QString::fromLatin1(type) + QStringLiteral("文件"));
-    a->setObjectName(QStringLiteral("mnuPicture") + QString::fromLatin1(type));
-    a->setCheckable(true);
-    a->setData(QString::fromLatin1(type));
-    FPictureTypes->addAction(a);
-    connect(a, &QAction::triggered, this, [this, a] { SetPictureType(a->data().toString()); });
-  }
-  FPictureTypes->actions().first()->setChecked(true);
-  // Opening the menu reads the picture type first, so the mark matches the file.
-  connect(FSnapshotMenu, &QMenu::aboutToShow, this, [this] { LoadPictureType(); });
-  settings->setMenu(FSnapshotMenu);
-  settings->setPopupMode(QToolButton::InstantPopup);
-}
-
 void TForm1::CreateOutputPanel(QWidget *ACentral) {
   auto *panel = Named(new QFrame(ACentral), "pnlOutput");
   panel->setGeometry(6, 370, 540, 165);
@@ -436,25 +379,34 @@ void TForm1::CreateDiagnostics(QWidget *ACentral) {
   FThreadMode = Named(new QCheckBox(QStringLiteral("多线程"), panel), "chkThreadMode");
   FThreadMode->setGeometry(410, 24, 200, 20);
   FThreadMode->setChecked(true);
-  // The player's fixed settings; the SDL back ends choose their own drivers
-  // under "Default".
-  auto *video = Named(new QComboBox(panel), "cboVideoDriver");
-  video->setGeometry(410, 48, 120, 20);
-  video->addItem(QStringLiteral("Default"));
-  auto *audio = Named(new QComboBox(panel), "cboAudioDriver");
-  audio->setGeometry(410, 72, 120, 20);
-  audio->addItem(QStringLiteral("Default"));
-  auto *paused = Named(new QCheckBox(QStringLiteral("OpenPaused"), panel), "chkOpenPaused");
-  paused->setGeometry(540, 48, 120, 20);
-  paused->setChecked(true);
-  auto *onTop = Named(new QCheckBox(QStringLiteral("StayOnTop"), panel), "chkStayOnTop");
-  onTop->setGeometry(540, 72, 120, 20);
+  // The player's fixed settings. "Default" leaves the choice of SDL's
+  // drivers to SDL (and its environment variables).
+  FVideoDriver = Named(new QComboBox(panel), "cboVideoDriver");
+  FVideoDriver->setGeometry(410, 48, 120, 20);
+  FVideoDriver->addItems({QStringLiteral("Default"), QStringLiteral("DDraw"), QStringLiteral("GDI")});
+  FAudioDriver = Named(new QComboBox(panel), "cboAudioDriver");
+  FAudioDriver->setGeometry(410, 72, 120, 20);
+  FAudioDriver->addItems({QStringLiteral("Default"), QStringLiteral("DSound"), QStringLiteral("waveOut")});
+  FOpenPaused = Named(new QCheckBox(QStringLiteral("OpenPaused"), panel), "chkOpenPaused");
+  FOpenPaused->setGeometry(540, 48, 120, 20);
+  FOpenPaused->setChecked(true);
+  FStayOnTop = Named(new QCheckBox(QStringLiteral("StayOnTop"), panel), "chkStayOnTop");
+  FStayOnTop->setGeometry(540, 72, 120, 20);
   FScreens = Named(new QComboBox(panel), "cboScreens");
   FScreens->setGeometry(410, 96, 120, 20);
   auto *volume = Named(new QSlider(Qt::Horizontal, panel), "TrackBar2");
   volume->setGeometry(410, 120, 200, 20);
   volume->setRange(0, 128);
   volume->setValue(128);
+  // What the preview's open file holds, and where it is.
+  FVideoStreams = Named(new QComboBox(panel), "cboVideoStreams");
+  FVideoStreams->setGeometry(620, 0, 120, 20);
+  FAudioStreams = Named(new QComboBox(panel), "cboAudioStreams");
+  FAudioStreams->setGeometry(620, 24, 120, 20);
+  FSubtitleStreams = Named(new QComboBox(panel), "cboSubtitleStreams");
+  FSubtitleStreams->setGeometry(620, 48, 120, 20);
+  FPositionText = Named(new QLabel(panel), "lblPosition");
+  FPositionText->setGeometry(620, 72, 120, 20);
 }
 
 void TForm1::FillScreenChoices(QWidget *ACentral) {
@@ -481,6 +433,8 @@ void TForm1::showEvent(QShowEvent *AEvent) {
 }
 
 bool TForm1::eventFilter(QObject *AWatched, QEvent *AEvent) {
+  if (PreviewEventFilter(AWatched, AEvent))
+    return true;
   if (AWatched == FEdt && AEvent->type() == QEvent::FocusOut) {
     // Switching to another program or opening a menu is no end of the edit.
     const Qt::FocusReason reason = static_cast<QFocusEvent *>(AEvent)->reason();
@@ -493,9 +447,9 @@ bool TForm1::eventFilter(QObject *AWatched, QEvent *AEvent) {
 }
 
 void TForm1::closeEvent(QCloseEvent *AEvent) {
-  // The job manager's handlers are detached before the stop, so a close
-  // during work runs no after-conversion action. (The player's handlers
-  // come first here once the preview has its player.)
+  // The player's handlers first; then the job manager's are detached
+  // before the stop, so a close during work runs no after-conversion action.
+  DetachPlayer();
   FDetached = true;
   FVantro->Stop(true);
   if (FCountdown)

@@ -7,10 +7,10 @@
 // control of their own and are run by other operations. Everything here runs
 // on the main thread.
 //
-// Not here yet: the preview player, which needs a component still being
-// built. The add operations work through an IFileAdder, which the program
-// installs over the window's job manager; conversion control drives that
-// job manager (main_window_convert.cpp).
+// The add operations work through an IFileAdder, which the program installs
+// over the window's job manager; conversion control drives that job manager
+// (main_window_convert.cpp); the preview panel plays the selected file with
+// the window's player (main_window_preview.cpp).
 #pragma once
 
 #include "catalogue/presets.h"
@@ -19,6 +19,7 @@
 #include "media/ff_logger.h"
 #include "ui/dialogs.h"
 #include "jobs/option_records.h"
+#include "playback/custom_player.h"
 #include "ui/settings_file.h"
 
 #include <QElapsedTimer>
@@ -49,6 +50,7 @@ class TForm2;
 class TForm5;
 class TOfficeComboBox;
 class TPowerOffCountdown;
+class TVideoSurface;
 
 // The file list's columns (column k > 0 is the row's sub-item k − 1).
 enum TFileColumn {
@@ -90,6 +92,8 @@ public:
   // The window's job manager. The program installs an adder over it
   // (TJobFileAdder), so adding and converting share one task list.
   TJobManager &Vantro() { return *FVantro; }
+  // The preview panel's player.
+  RIVEvidir &VURadori() { return *FVURadori; }
 
   // --- State read by other parts and by tests ---
   const QString &FileOutPutPath() const { return FFileOutPutPath; }
@@ -98,6 +102,7 @@ public:
   const std::vector<TOutputOptions> &OO1() const { return FOO1; }
   const QString &T_Movie_PLayer_FileName() const { return FPlayerFileName; }
   const QString &bsSkinSlider1_down_UP() const { return FSliderDownUp; }
+  int64_t Duration() const { return FDuration; } // FDuration: µs of the previewed file
   int SkinIndex() const { return FSkinIndex; }
   const TOpenDialogSpec &OpenDialog1() const { return FOpenDialog1; }
   const TOpenDialogSpec &OpenDialog2() const { return FOpenDialog2; }
@@ -118,6 +123,24 @@ public:
   void OpenHelp();           // menu "帮助系统"
   void OpenSite();           // menu "官方网站", the output panel's link
   void Button20Click();      // "转换后打开文件夹": opens the output folder
+
+  // --- Preview panel (main_window_preview.cpp) ---
+  // "打开播放视频": opens T_Movie_PLayer_FileName paused in Panel6; failures
+  // go to the log only.
+  void Button31Click();
+  void PreviewPlayClick();   // "播放"
+  void PreviewPauseClick();  // "暂停"
+  void PreviewStopClick();   // "停止": back to the first picture of the selected row's file
+  void PreviewMuteClick(bool AMute); // "静音": the two buttons swap
+  // "快照": the picture on screen into the snapshot folder as the chosen
+  // picture type, named after the file with the first free number. Nothing
+  // without a picture.
+  void SnapshotClick();
+  // The player's events (main thread).
+  void VURadoriFileOpen(TObject *Sender, int64_t ADuration, int32_t AFrameWidth, int32_t AFrameHeight,
+                        int32_t &AScreenWidth, int32_t &AScreenHeight);
+  void VURadoriPosition(TObject *Sender, int64_t APTS);
+  void VURadoriState(TObject *Sender, TPlayState AState);
 
   // Snapshot settings (the preview panel's "设置" menu).
   QString LoadSnapshotFolder();
@@ -175,6 +198,7 @@ public:
 protected:
   void closeEvent(QCloseEvent *AEvent) override;
   void showEvent(QShowEvent *AEvent) override;
+  void moveEvent(QMoveEvent *AEvent) override;
   bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
 
 private:
@@ -185,6 +209,21 @@ private:
   void CreateToolbar(QWidget *ACentral);
   void CreateFileList(QWidget *ACentral);
   void CreatePreviewPanel(QWidget *ACentral);
+  void CreatePlayer();
+  // Opens T_Movie_PLayer_FileName in Panel6 with the open-paused setting;
+  // a failure goes to the log.
+  bool OpenPreview();
+  // The mouse on the preview's "设置" button and on the file list; true
+  // when the event was used up.
+  bool PreviewEventFilter(QObject *AWatched, QEvent *AEvent);
+  // The slider's mouse: pressed holds the preview, released seeks and plays.
+  void SliderPressed();
+  void SliderReleased();
+  void ShowSnapshotMenu(const QPoint &AGlobalPos);
+  // Stays on top of other windows or becomes a normal window again.
+  void SetStayOnTop(bool AOn);
+  // Detaches the player's events and ends its playback (closing, destruction).
+  void DetachPlayer();
   void CreateOutputPanel(QWidget *ACentral);
   void CreatePresetPanel(QWidget *ACentral);
   void CreateDiagnostics(QWidget *ACentral);
@@ -240,6 +279,7 @@ private:
   // none of its handlers' calls).
   std::atomic<bool> FDetached{false};
   std::unique_ptr<TJobManager> FVantro;
+  std::unique_ptr<RIVEvidir> FVURadori;
   // The batch as the status line shows it.
   TBatchProgress FBatch;
   QElapsedTimer FClock;
@@ -283,8 +323,10 @@ private:
   QToolButton *FBtnMoveUp, *FBtnMoveDown, *FBtnRename;
   QLineEdit *FEdt;
   // Preview.
-  QWidget *FPanel6;
-  QSlider *FSlider;
+  TVideoSurface *FPanel6;
+  QSlider *FSlider; // bsSkinSlider1
+  QToolButton *FBtnPlay, *FBtnPreviewPause, *FBtnPreviewStop, *FBtnMute, *FBtnUnmute, *FBtnSnapshot,
+      *FBtnSnapshotSettings;
   // Output and presets.
   TOfficeComboBox *FCategories; // bsSkinOfficeComboBox2
   TOfficeComboBox *FFormats;    // bsSkinOfficeComboBox1
@@ -295,5 +337,10 @@ private:
   QListWidget *FLog; // mmoLog
   QProgressBar *FProgressBar;
   QCheckBox *FThreadMode;
+  // The player's fixed settings.
+  QComboBox *FVideoDriver, *FAudioDriver; // cboVideoDriver, cboAudioDriver
+  QCheckBox *FOpenPaused, *FStayOnTop;    // chkOpenPaused, chkStayOnTop
   QComboBox *FScreens;
+  QComboBox *FVideoStreams, *FAudioStreams, *FSubtitleStreams; // the open file's streams
+  QLabel *FPositionText;                                       // the last position, s
 };

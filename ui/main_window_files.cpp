@@ -78,7 +78,7 @@ void TForm1::ShowEmptyPicture(bool AShow) {
 }
 
 void TForm1::ResetPreviewPosition() {
-  // The player is stopped here (waiting) once the preview has its player.
+  FVURadori->Stop(true);
   FSlider->setValue(0);
 }
 
@@ -363,7 +363,7 @@ void TForm1::lvFilesSelectionChanged() {
 
     FSlider->setValue(0);
     FPlayerFileName = Cell(row, fcInputFile);
-    // The preview opens FPlayerFileName here once it has its player.
+    Button31Click();
   } catch (const Exception &) {
   }
 }

@@ -54,13 +54,17 @@ TEST_F(AddedFiles, OneMovieGivesItsRowHiddenOptionsAndLog) {
   // in between and are left out here.
   TAVProbe probe;
   ASSERT_TRUE(probe.LoadFile(clip.toStdString()));
-  const QStringList expected = QStringList{""} + Lines(probe.FileInfoText()) +
-                               QStringList{"", "***Can do convert.", ""};
+  // The selected row then opens in the preview, which describes the file
+  // again (its states follow as the player reports them).
+  const QStringList expected =
+      QStringList{""} + Lines(probe.FileInfoText()) + QStringList{"", "***Can do convert.", ""} +
+      Lines(probe.FileInfoText()) +
+      QStringList{QString::asprintf("duration: %f, frame size: 320x240", probe.FileStreamInfo().Duration / 1000000.0)};
   QStringList own;
   for (const QString &line : Form1().LogLines().mid(logBefore))
     if (!line.startsWith('#'))
       own << line;
-  EXPECT_EQ(own, expected);
+  EXPECT_EQ(own.mid(0, expected.size()), expected);
 
   // The task behind the row opened this file and writes into the output folder.
   EXPECT_EQ(TaskInputs(), QStringList{clip});

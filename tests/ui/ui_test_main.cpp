@@ -1,6 +1,7 @@
 // Entry of the window tests: an application on Qt's offscreen platform, the
-// main thread and the previewers' windows as in the program, and a dialog
-// seam that fails any test that opens a window nobody scripted.
+// preview's player on SDL's dummy drivers, the main thread and the
+// previewers' windows as in the program, and a dialog seam that fails any
+// test that opens a window nobody scripted.
 #include "platform/main_thread.h"
 #include "ui/dialogs.h"
 #include "ui/main_thread_adapter.h"
@@ -36,6 +37,9 @@ public:
 
 int main(int argc, char **argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Every selected row opens in the preview: no screen, no sound.
+  qputenv("SDL_VIDEODRIVER", "dummy");
+  qputenv("SDL_AUDIODRIVER", "dummy");
   SetMainThread();
   QApplication app(argc, argv);
   InstallQtMainThreadAdapter();
