@@ -4,8 +4,9 @@
 // "--screenshot-dir DIR" (for `make screenshots` only) it uses DIR/option.ini
 // as its settings file, makes two clips from the libraries' test sources,
 // adds them, saves pictures of its windows into DIR (also a conversion's
-// previewer, and the main window while converting them and when done) and
-// quits.
+// previewer, the preview panel showing a clip, playing it, taking a
+// snapshot and showing an audio file's spectrum, and the main window while
+// converting the clips and when done) and quits.
 #include "jobs/job_manager.h"
 #include "media/ffmpeg_loader.h"
 #include "media/previewer.h"
@@ -25,9 +26,13 @@
 #include "ui/settings_file.h"
 #include "ui/skins.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QToolButton>
 #include <QElapsedTimer>
 #include <QTableWidget>
 #include <QPainter>
@@ -92,6 +97,18 @@ QPixmap WithCaption(QWidget &AWindow) {
   return shot;
 }
 
+// The main window as the screen shows it, caption bar added: unlike grab(),
+// this includes what the preview's player drew into Panel6.
+QPixmap ScreenWithCaption(QWidget &AWindow) {
+  const QRect area = AWindow.geometry();
+  const QPixmap content = AWindow.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+  QPixmap shot(content.width(), content.height() + CaptionHeight);
+  QPainter p(&shot);
+  DrawCaptionBar(p, QRect(0, 0, shot.width(), CaptionHeight), AWindow, false);
+  p.drawPixmap(0, CaptionHeight, content);
+  return shot;
+}
+
 QPixmap ShowAndGrab(QWidget &AWindow) {
   AWindow.show();
   ProcessEventsFor(300);
@@ -147,9 +164,9 @@ bool ProcessEventsUntil(const std::function<bool()> &APredicate, int AMillisecon
   return true;
 }
 
-// A clip of the libraries' own test picture and tone, made by a job manager
-// of its own reading the "lavfi" source.
-QString MakeClip(const QString &ADir, const QString &AName, int ASeconds) {
+// A file made from the libraries' own sources (the "lavfi" graph AGraph,
+// outputs labelled out0, out1), by a job manager of its own.
+QString MakeMedia(const QString &ADir, const QString &AName, const QString &AGraph, TOutputOptions AOutput) {
   const QString path = ADir + '/' + AName;
   TJobManager maker;
   TJobFileAdder adder(maker, DefaultLibraryPath());
@@ -161,22 +178,43 @@ QString MakeClip(const QString &ADir, const QString &AName, int ASeconds) {
   TInputOptions input;
   InitInputOptions(input);
   input.FileFormat = "lavfi";
-  const std::string graph = QStringLiteral("testsrc2=size=640x360:rate=25:duration=%1[out0];"
-                                           "sine=frequency=523:sample_rate=44100:duration=%1[out1]")
-                                .arg(ASeconds)
-                                .toStdString();
-  const int32_t task = maker.AddTask(graph, &input);
+  const int32_t task = maker.AddTask(AGraph.toStdString(), &input);
+  if (task < 0 || !maker.SetOutputFile(task, path.toStdString(), &AOutput)) {
+    std::printf("%s: %s\n", path.toLocal8Bit().constData(), maker.LastErrMsg().c_str());
+    return {};
+  }
+  maker.Start(0); // on this thread, until the file is written
+  return path;
+}
+
+// A clip of the libraries' own test picture and tone.
+QString MakeClip(const QString &ADir, const QString &AName, int ASeconds) {
   TOutputOptions output;
   InitOutputOptions(output);
   output.VideoCodec = "mpeg4";
   output.VideoBitrate = 1500000;
   output.AudioCodec = "mp2";
-  if (task < 0 || !maker.SetOutputFile(task, path.toStdString(), &output)) {
-    std::printf("%s: %s\n", path.toLocal8Bit().constData(), maker.LastErrMsg().c_str());
-    return {};
-  }
-  maker.Start(0); // on this thread, until the clip is written
-  return path;
+  return MakeMedia(ADir, AName,
+                   QStringLiteral("testsrc2=size=640x360:rate=25:duration=%1[out0];"
+                                  "sine=frequency=523:sample_rate=44100:duration=%1[out1]")
+                       .arg(ASeconds),
+                   output);
+}
+
+// A song for the spectrum: a tone rising from 1 kHz on the left, one
+// falling from 16 kHz on the right, and a steady 6 kHz and 220 Hz on both.
+QString MakeSong(const QString &ADir, const QString &AName, int ASeconds) {
+  TOutputOptions output;
+  InitOutputOptions(output);
+  output.DisableVideo = true;
+  output.AudioCodec = "pcm_s16le";
+  return MakeMedia(ADir, AName,
+                   QStringLiteral("aevalsrc=exprs="
+                                  "0.3*sin(2*PI*(1000+750*t)*t)+0.15*sin(2*PI*6000*t)+0.2*sin(2*PI*220*t)|"
+                                  "0.3*sin(2*PI*(16000-600*t)*t)+0.15*sin(2*PI*6000*t)+0.2*sin(2*PI*220*t):"
+                                  "sample_rate=44100:duration=%1[out0]")
+                       .arg(ASeconds),
+                   output);
 }
 
 // previewer.png: a conversion's previewer showing a picture of AClip that a
@@ -238,6 +276,60 @@ public:
   int Exec(QDialog &) override { return QDialog::Rejected; }
   void OpenExternal(const QUrl &) override {}
 };
+
+// The preview panel on the screen. preview.png: the second row's first
+// picture, paused; snapshot.png: the snapshot the panel saved of it as PNG;
+// player.png: the clip playing after the window moved; spectrum.png: an
+// audio file's spectrum. The audio file's row is removed again.
+bool SavePreviewPanelScreenshots(TForm1 &AMain, const QString &ADir, TScreenshotDialogs &ADialogs) {
+  auto *list = AMain.findChild<QTableWidget *>(QStringLiteral("lvFiles"));
+  const auto click = [&AMain](const char *AName) { AMain.findChild<QToolButton *>(QLatin1String(AName))->click(); };
+  const auto logged = [&AMain](qsizetype AFrom, const QString &ALine) {
+    return AMain.LogLines().mid(AFrom).contains(ALine);
+  };
+  const int rows = list->rowCount();
+  qsizetype mark = AMain.LogLines().size();
+  list->clearSelection();
+  list->selectRow(1);
+  bool ok = ProcessEventsUntil([&] { return logged(mark, QStringLiteral("Pause")); }, 10000);
+  ProcessEventsFor(500);
+  ok = ScreenWithCaption(AMain).save(ADir + QStringLiteral("/preview.png")) && ok;
+
+  AMain.findChild<QAction *>(QStringLiteral("mnuPicturePNG"))->trigger();
+  const QString shots = AMain.LoadSnapshotFolder();
+  const QString name = QFileInfo(AMain.T_Movie_PLayer_FileName()).completeBaseName() + QStringLiteral("_1.png");
+  QFile::remove(shots + '/' + name);
+  click("btnSnapshot");
+  QFile::remove(ADir + QStringLiteral("/snapshot.png"));
+  if (!QFile::copy(shots + '/' + name, ADir + QStringLiteral("/snapshot.png"))) {
+    std::printf("The panel saved no snapshot %s.\n", name.toLocal8Bit().constData());
+    ok = false;
+  }
+
+  click("btnPlay");
+  ProcessEventsFor(1500);
+  AMain.move(AMain.pos() + QPoint(40, 30));
+  ProcessEventsFor(1000);
+  ok = ScreenWithCaption(AMain).save(ADir + QStringLiteral("/player.png")) && ok;
+  click("btnPreviewPause");
+
+  const QString song = MakeSong(ADir, QStringLiteral("夜曲.wav"), 12);
+  AMain.VURadori().SetShowAudio(saRDFT);
+  ADialogs.Files = {song};
+  mark = AMain.LogLines().size();
+  AMain.btnAddClick();
+  ok = !song.isEmpty() && list->rowCount() == rows + 1 && ok;
+  ok = ProcessEventsUntil([&] { return logged(mark, QStringLiteral("Pause")); }, 10000) && ok;
+  click("btnPlay");
+  // The spectrum draws a column every 20 ms: the panel is full after about
+  // four and a half seconds, before it starts again at the left.
+  ProcessEventsFor(4400);
+  ok = ScreenWithCaption(AMain).save(ADir + QStringLiteral("/spectrum.png")) && ok;
+  click("btnPreviewPause");
+  AMain.btnRemoveClick();
+  ProcessEventsFor(500);
+  return ok && list->rowCount() == rows;
+}
 
 // The list with two clips added, shown in the main picture.
 bool AddClips(TForm1 &AMain, const QString &ADir, TScreenshotDialogs &ADialogs) {
@@ -306,6 +398,10 @@ int main(int argc, char **argv) {
   if (!screenshotDir.isEmpty()) {
     QDir().mkpath(screenshotDir);
     settingsPath = screenshotDir + QStringLiteral("/option.ini");
+    // The virtual X server comes without a sound device; the preview's
+    // player then plays into SDL's silent driver.
+    if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER"))
+      qputenv("SDL_AUDIODRIVER", "dummy");
   }
 
   TApplicationWindows windows = CreateApplicationWindows(settingsPath, appDir);
@@ -322,6 +418,7 @@ int main(int argc, char **argv) {
       bool ok = AddClips(*windows.Form1, screenshotDir, dialogs);
       ok = SaveScreenshots(windows, screenshotDir) && ok;
       ok = SavePreviewScreenshot(dialogs.Files.value(0), screenshotDir) && ok;
+      ok = SavePreviewPanelScreenshots(*windows.Form1, screenshotDir, dialogs) && ok;
       ok = SaveConversionScreenshots(*windows.Form1, screenshotDir) && ok;
       result = ok ? 0 : 1;
       std::printf("Screenshots in %s\n", screenshotDir.toLocal8Bit().constData());
