@@ -33,7 +33,9 @@ clean:
 
 # Pictures of the windows for looking at: main.png, options.png, about.png,
 # skins.png, previewer.png (a conversion's previewer on the screen),
-# converting.png (two clips under way) and finished.png in
+# preview.png, snapshot.png, player.png and spectrum.png (the preview panel
+# showing a clip, the snapshot it saved, the clip playing, an audio file's
+# spectrum), converting.png (two clips under way) and finished.png in
 # $(BUILD)/screenshots, from a fresh settings file and a home of their own,
 # under a virtual X server.
 .PHONY: screenshots
