@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench sanitize sanitize-thread clean
 
 all: build
 
@@ -23,6 +23,14 @@ run: build
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
 		ctest --output-on-failure -j $(JOBS)
+
+# The core's tests under AddressSanitizer + UndefinedBehaviorSanitizer, and
+# under ThreadSanitizer, each in a build folder of its own.
+sanitize:
+	JOBS=$(JOBS) bash scripts/sanitize-core.sh address
+
+sanitize-thread:
+	JOBS=$(JOBS) bash scripts/sanitize-core.sh thread
 
 bench: build
 	cmake --build $(BUILD) --target benchmarks
