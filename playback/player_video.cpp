@@ -458,7 +458,9 @@ void TCustomPlayer::VideoRefresh(TVideoState *is, bool AConsume) {
       const double nextTarget = is->pictq_size > 1
                                     ? is->pictq[(is->pictq_rindex + 1) % kPictQueueSize].target_clock
                                     : vp.target_clock + is->video_clock - vp.pts;
-      if ((Fframedrop && now > nextTarget && !is->IsDevice) || forced) {
+      // A paused picture is never late: dropping it would leave a preview
+      // opened paused on a slow display without any picture.
+      if ((Fframedrop && now > nextTarget && !is->IsDevice && !is->paused) || forced) {
         is->skip_frames = is->skip_frames * (1.0 + kFrameSkipFactor);
         if (is->pictq_size > 1 || now > nextTarget + 0.5 || forced) {
           is->pictq_rindex = (is->pictq_rindex + 1) % kPictQueueSize;
