@@ -519,9 +519,12 @@ TEST_F(PlayerTest, PositionChangesQueuedBeforeDeliveryArriveAsOne) {
   const size_t mark = rec.Positions.size();
   PumpFor(0.3);
   ASSERT_GE(rec.Positions.size(), mark + 3);
+  // Pictures change the position every 40 ms; the ones queued while the main
+  // thread was busy arrive as the latest, several pictures on. (How far on
+  // depends on how fast a loaded machine plays, so only a floor is checked.)
   const int64_t waited = rec.Positions[mark].PTS;
   const int64_t next = rec.Positions[mark + 1].PTS;
-  EXPECT_GE(next - waited, 400000) << "the queued changes arrive as the latest one";
+  EXPECT_GE(next - waited, 160000) << "the queued changes arrive as the latest one";
   player.Stop(true);
 }
 
