@@ -6,6 +6,7 @@
 #include "platform/exceptions.h"
 #include "playback/probe_internal.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 #include <mutex>
@@ -337,9 +338,10 @@ bool TAVProbe::StorePicture(const AVFrame *AFrame, AVStream *AStream, int64_t AP
 
 int64_t TAVProbe::FrameDuration(int32_t AStreamIndex) const {
   const AVRational rate = FFileHandle->streams[AStreamIndex]->r_frame_rate;
-  if (rate.num == 0 || rate.den == 0)
+  if (rate.num <= 0 || rate.den <= 0)
     return 40000;
-  return 1000000LL * rate.den / rate.num;
+  // The searches step by this much: a damaged rate must not make it zero.
+  return std::max<int64_t>(1, 1000000LL * rate.den / rate.num);
 }
 
 bool TAVProbe::DecodeNextKeyFrame(int32_t AStreamIndex) {
@@ -347,9 +349,10 @@ bool TAVProbe::DecodeNextKeyFrame(int32_t AStreamIndex) {
   if (index < 0)
     return false;
   // Seeking forward lands on the first key frame at or after the target.
-  int64_t target = FrameDuration(index);
+  const int64_t d = FrameDuration(index);
+  int64_t target = d;
   if (FPicture.PTS != AV_NOPTS_VALUE && FPicture.PTS > 0)
-    target += FPicture.PTS;
+    target = FPicture.PTS > INT64_MAX - d ? INT64_MAX : FPicture.PTS + d;
   return Seek(target, 0) && Decode(index);
 }
 
@@ -358,7 +361,8 @@ bool TAVProbe::DecodePreviousFrame(int32_t AStreamIndex) {
   if (index < 0)
     return false;
   const int64_t reference = FPicture.PTS != AV_NOPTS_VALUE ? FPicture.PTS : FLastPTS != AV_NOPTS_VALUE ? FLastPTS : 0;
-  const int64_t limit = reference - 2 * FrameDuration(index);
+  const int64_t twoFrames = 2 * FrameDuration(index);
+  const int64_t limit = reference < INT64_MIN + twoFrames ? INT64_MIN : reference - twoFrames;
   if (!DecodePreviousKeyFrame(index))
     return false;
   while (FPicture.PTS <= limit)
@@ -378,20 +382,31 @@ bool TAVProbe::DecodePreviousKeyFrame(int32_t AStreamIndex) {
   if (reference == AV_NOPTS_VALUE)
     reference = FFileHandle->duration != AV_NOPTS_VALUE ? FFileHandle->duration : 0;
   const int64_t bytePos = FPicture.Position >= 0 ? FPicture.Position : FLastPos;
-  for (int64_t k = 1;; ++k) {
-    const int64_t back = k * d;
-    // Seek's own failure shows in where the input stands or in Decode.
-    Seek(reference - back, SeekFlag(sfBackward));
+  // The target goes back one frame at a time at first, then twice as far
+  // each time: a damaged stamp can put the reference days after the real
+  // pictures, and a seek that never gets before the current picture must
+  // still reach the start in a few dozen seeks, not in millions.
+  constexpr int32_t kFrameSteps = 32;
+  int64_t back = 0;
+  for (int32_t step = 1;; ++step) {
+    if (step <= kFrameSteps)
+      back += d;
+    else
+      back = back > INT64_MAX / 2 ? INT64_MAX : back * 2;
+    const bool fromStart = reference <= back;
+    // Seek's own failure shows in where the input stands or in Decode. A
+    // target at or before 0 seeks to the start.
+    Seek(reference >= 0 ? reference - back : 0, SeekFlag(sfBackward));
     const int64_t pos = FFileHandle->pb ? AV.avio_seek(FFileHandle->pb, 0, SEEK_CUR) : -1;
-    if (pos >= bytePos && bytePos > 0 && reference >= back)
+    if (pos >= bytePos && bytePos > 0 && !fromStart)
       continue; // the seek did not get before the current picture
     const bool decoded = Decode(index);
     if (decoded && (FPicture.PTS < reference || FPicture.PTS <= 0))
       return true;
-    // A target before the start has tried the stream's first pictures: when
+    // A target at the start has tried the stream's first pictures: when
     // none of them is earlier, nothing is, and going further back only
     // repeats that seek.
-    if (reference < back)
+    if (fromStart)
       break;
   }
   FLastErrMsg = "Could not seek to the previous key-frame. " + FLastErrMsg;

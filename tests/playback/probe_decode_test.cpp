@@ -5,8 +5,10 @@
 #include "tests/playback/probe_test_support.h"
 #include "tests/support/fixtures.h"
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -288,6 +290,54 @@ TEST_F(ProbeTest, DamagedFilesAreRefusedOrReadAsFarAsTheyGo) {
   }
   EXPECT_EQ(last, 0);
   EXPECT_EQ(back, pictures - 1); // from the last picture read to the first
+}
+
+} // namespace
+
+namespace {
+
+// Raw MPEG-4 streams of a few bytes, found by fuzzing, on which the search
+// for an earlier key frame did not end: one stream's frame rate of
+// 1200000/1 gave a frame duration of 0 µs, so the search stood still; in the
+// other the first picture is stamped 36 minutes in and no seek gets before
+// it, so stepping back one frame (40 ms) per seek took some 55000 seeks.
+// Both searches must give up after a few dozen seeks, with their message.
+TEST_F(ProbeTest, PreviousKeyFrameSearchEndsOnDamagedStreams) {
+  const struct {
+    const char *Name;
+    std::vector<unsigned char> Bytes;
+    bool Decodes; // whether a first picture comes out
+  } cases[] = {
+      {"zero_duration.m4v", {0x00, 0x00, 0x01, 0xB6, 0x00, 0x00, 0x01, 0x20, 0x00, 0x00, 0x01, 0x00, 0x70}, false},
+      {"far_stamp.m4v",
+       {0x00, 0x00, 0x01, 0xB6, 0x6D, 0x69, 0x6E, 0x13, 0x00, 0x00, 0x01, 0x00, 0x00,
+        0x00, 0x01, 0x20, 0x00, 0xC4, 0x8D, 0x88, 0x00, 0xCD, 0x01, 0x04, 0x03},
+       true},
+  };
+  // Every Seek logs where it went at the debug level: one line per seek.
+  FFLogger().SetLogLevel(llDebug);
+  const auto seeks = [this] {
+    return std::count_if(Lines.begin(), Lines.end(), [](const TLoggedLine &l) {
+      return l.Level == llDebug && l.Msg.find("seek to position") != std::string::npos;
+    });
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Name);
+    const fs::path file = Dir / c.Name;
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char *>(c.Bytes.data()), static_cast<std::streamsize>(c.Bytes.size()));
+    TAVProbe probe;
+    ASSERT_TRUE(probe.LoadFile(file.string())) << probe.LastErrMsg();
+    EXPECT_EQ(probe.Decode(), c.Decodes) << probe.LastErrMsg();
+    Lines.clear();
+    EXPECT_FALSE(probe.DecodePreviousKeyFrame());
+    EXPECT_EQ(probe.LastErrMsg().rfind("Could not seek to the previous key-frame. ", 0), 0u) << probe.LastErrMsg();
+    EXPECT_LT(seeks(), 100);
+    Lines.clear();
+    EXPECT_FALSE(probe.DecodePreviousFrame());
+    EXPECT_EQ(probe.LastErrMsg().rfind("Could not seek to the previous key-frame. ", 0), 0u) << probe.LastErrMsg();
+    EXPECT_LT(seeks(), 100);
+  }
 }
 
 } // namespace
