@@ -214,7 +214,8 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &AFileName) {
       Fframe_height = par->height;
       const AVRational sar = st->sample_aspect_ratio.num ? st->sample_aspect_ratio : par->sample_aspect_ratio;
       const double ratio = sar.num && sar.den ? static_cast<double>(sar.num) / sar.den : 0;
-      if (par->width * par->height != 0)
+      // Both sides tested apart: a damaged header's product overflows.
+      if (par->width != 0 && par->height != 0)
         Fframe_aspect_ratio = static_cast<float>(ratio != 0 ? par->width * ratio / par->height
                                                             : static_cast<double>(par->width) / par->height);
       else if (ratio == 0)

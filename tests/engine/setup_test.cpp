@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <vector>
 
 #include <langinfo.h>
 
@@ -52,6 +53,46 @@ TEST_F(InputSetup, BrokenInputsAreRefusedWithTheirNameAndReason) {
     EXPECT_EQ(Engine->nb_input_files(), 0);
   }
   EXPECT_TRUE(Engine->OpenInputFile(ToneWav(2.0))) << Engine->LastErrMsg();
+}
+
+// Found by fuzzing: a damaged AVI header whose picture width times height
+// does not fit an int. The aspect ratio comes from the two sides; a product
+// that wrapped to 0 gave a square picture 4:3 (and any overflow is undefined
+// behaviour, which the sanitizer builds report).
+TEST_F(InputSetup, HugePictureSizesKeepTheirAspectRatio) {
+  // 131 bytes: an AVI with one MPEG-4 video stream whose header's 32-bit
+  // width and height fields are at bytes 88 and 92.
+  const std::vector<unsigned char> avi = {
+      0x52, 0x49, 0x46, 0x46, 0xB6, 0x3F, 0x00, 0x00, 0x41, 0x56, 0x49, 0x20, 0x73, 0x74, 0x72, 0x68,
+      0x38, 0x00, 0x00, 0x00, 0x76, 0x69, 0x64, 0x73, 0x46, 0x4D, 0x50, 0x34, 0x00, 0x00, 0x00, 0x00,
+      0x00, 0xFF, 0xFF, 0x7E, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xE5, 0xE3, 0x13, 0x03, 0x05, 0x55,
+      0x4C, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0xFF,
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x20, 0x00, 0x18, 0x00, 0x73, 0x74, 0x72, 0x66,
+      0x28, 0x00, 0x00, 0x00, 0x28, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x18, 0x00, 0x49, 0x44,
+      0x3E, 0x4F, 0x8F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x03, 0x05, 0x55, 0x4C,
+      0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0xFF, 0xFF,
+      0xFF, 0xFF, 0xFF,
+  };
+  const auto put32 = [](std::vector<unsigned char> &ABytes, size_t AAt, uint32_t AValue) {
+    for (size_t i = 0; i < 4; ++i)
+      ABytes[AAt + i] = static_cast<unsigned char>(AValue >> (8 * i));
+  };
+  const struct {
+    int32_t Width, Height;
+  } cases[] = {{255, 1145634840}, {65536, 65536}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.Width << "x" << c.Height);
+    std::vector<unsigned char> bytes = avi;
+    put32(bytes, 88, static_cast<uint32_t>(c.Width));
+    put32(bytes, 92, static_cast<uint32_t>(c.Height));
+    const std::string path = Out("huge.avi");
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(Engine->OpenInputFile(path)) << Engine->LastErrMsg();
+    EXPECT_EQ(Engine->Fframe_width, c.Width);
+    EXPECT_EQ(Engine->Fframe_height, c.Height);
+    EXPECT_FLOAT_EQ(Engine->Fframe_aspect_ratio, static_cast<float>(static_cast<double>(c.Width) / c.Height));
+  }
 }
 
 } // namespace
