@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench sanitize sanitize-thread clean
+.PHONY: all deps configure build run test bench sanitize sanitize-thread fuzz clean
 
 all: build
 
@@ -31,6 +31,12 @@ sanitize:
 
 sanitize-thread:
 	JOBS=$(JOBS) bash scripts/sanitize-core.sh thread
+
+# Each libFuzzer target of fuzz/ for FUZZ_SECONDS from its seed corpus,
+# built by clang in build-fuzz (FUZZ_TARGETS="probe convert" for some).
+FUZZ_SECONDS ?= 60
+fuzz:
+	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash scripts/fuzz.sh
 
 bench: build
 	cmake --build $(BUILD) --target benchmarks

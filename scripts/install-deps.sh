@@ -13,6 +13,8 @@ packages=(
   libgif-dev
   fonts-noto-cjk
   xvfb
+  # clang with its sanitizer and libFuzzer runtimes, for make fuzz
+  clang libclang-rt-14-dev
 )
 
 missing=()
