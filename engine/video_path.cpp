@@ -141,8 +141,13 @@ void TCustomFFmpeg::DoVideoOut(AVFormatContext *AOutput, TAVOutputStream &AOst, 
     AOst.sync_opts = std::llrint(syncIpts);
   }
 
-  // 3.
+  // 3. Neither more pictures than asked for nor any past the recording time:
+  // a damaged time stamp can ask for millions of copies of one picture, and
+  // the loop only sees the recording time in the stamps of packets it reads.
   n = std::min<int64_t>(n, static_cast<int64_t>(Fmax_frames[miVideo]) - AOst.frame_number);
+  if (Frecording_time != INT64_MAX)
+    n = std::min<int64_t>(
+        n, AV.av_rescale_q_rnd(Frecording_time, AV_TIME_BASE_Q, enc->time_base, AV_ROUND_UP) - AOst.sync_opts);
   if (n <= 0)
     return;
 
