@@ -65,6 +65,14 @@ const std::string &ScratchDir() {
   };
   static const TScratch scratch = [] {
     const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    // Folders of runs that crashed (every crash ends a fuzzing process, and
+    // minimising runs thousands) go when the next run starts.
+    std::error_code ec;
+    for (const auto &entry : fs::directory_iterator(base, ec)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("zv_fuzz_", 0) == 0 && !fs::exists("/proc/" + name.substr(8), ec))
+        fs::remove_all(entry.path(), ec);
+    }
     const fs::path d = base / ("zv_fuzz_" + std::to_string(::getpid()));
     fs::remove_all(d);
     fs::create_directories(d);
