@@ -431,12 +431,14 @@ TEST_F(JobManagerTest, ThreeAtOnceOutOfFive) {
 }
 
 TEST_F(JobManagerTest, StopEndsRunningAndUnstartedTasks) {
-  const std::string in = ToneWav(20.0);
+  // Long enough that neither running task can end between its first
+  // progress event and the Stop below, however fast the machine.
+  const std::string in = ToneWav(120.0);
   for (int i = 0; i < 5; ++i)
     AddMp3Task(in, "s" + std::to_string(i) + ".mp3");
-  std::atomic<int> progressed{0};
+  std::set<int32_t> progressed;
   jm.SetProgressInterval(100);
-  jm.SetOnProgress([&](TObject *, PProgressInfo) { ++progressed; });
+  jm.SetOnProgress([&](TObject *, PProgressInfo AInfo) { progressed.insert(AInfo->TaskIndex); });
   // As the window does it: each notification is carried over to the main
   // thread, which only runs it while Stop serves the queue.
   jm.SetOnTerminate([this](TObject *, const TTerminateInfo &i) {
@@ -446,7 +448,7 @@ TEST_F(JobManagerTest, StopEndsRunningAndUnstartedTasks) {
     });
   });
   jm.Start(2);
-  while (progressed < 2)
+  while (progressed.size() < 2)
     PumpMainThread();
   jm.Stop(true);
   const auto got = Ended();
