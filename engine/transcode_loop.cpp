@@ -298,10 +298,20 @@ void TCustomFFmpeg::Transcode() {
     }
     FlushBitstreamFilters();
     const int32_t outputs = FJoinMode ? std::min<int32_t>(Fnb_output_files, 1) : Fnb_output_files;
-    bool finished = true;
-    for (int32_t o = 0; o < outputs; ++o)
-      finished = AV.av_write_trailer(Foutput_files[static_cast<size_t>(o)]) >= 0 && finished;
-    FOutputsFinished = finished;
+    // The trailer flushes what is still buffered, so a disk that fills up
+    // now fails here: the run ends on that error as on a failed packet
+    // write (no last report that would show the output complete), instead
+    // of ending "finished" with its output removed. Every output still gets
+    // its trailer; the codecs left open are closed by RunConversion.
+    std::string trailerError;
+    for (int32_t o = 0; o < outputs; ++o) {
+      const int ret = AV.av_write_trailer(Foutput_files[static_cast<size_t>(o)]);
+      if (ret < 0 && trailerError.empty())
+        trailerError = "av_write_trailer(): " + AVErrorText(ret);
+    }
+    if (!trailerError.empty())
+      throw FFmpegException(trailerError);
+    FOutputsFinished = true;
     PrintReport(true, -1);
     const size_t firstOnly = FJoinMode ? static_cast<size_t>(C) : FPlan.OutputStreams.size();
     for (size_t n = 0; n < firstOnly && n < FPlan.OutputStreams.size(); ++n)

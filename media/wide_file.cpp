@@ -60,9 +60,23 @@ int ReadPacket(void *AOpaque, uint8_t *ABuf, int ASize) {
   return n == 0 ? AVERROR_EOF : static_cast<int>(n);
 }
 
+// The library takes any non-negative result as "all written", so a short
+// write (a disk filling up, a file-size limit) is carried on until the rest
+// is written or the system refuses with a reason.
 int WritePacket(void *AOpaque, uint8_t *ABuf, int ASize) {
-  const ssize_t n = ::write(static_cast<TWideStream *>(AOpaque)->Fd, ABuf, static_cast<size_t>(ASize));
-  return n < 0 ? AVERROR(errno) : static_cast<int>(n);
+  const int fd = static_cast<TWideStream *>(AOpaque)->Fd;
+  size_t done = 0;
+  while (done < static_cast<size_t>(ASize)) {
+    const ssize_t n = ::write(fd, ABuf + done, static_cast<size_t>(ASize) - done);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      return AVERROR(errno);
+    if (n == 0)
+      return AVERROR(EIO);
+    done += static_cast<size_t>(n);
+  }
+  return ASize;
 }
 
 int64_t Seek(void *AOpaque, int64_t APos, int AWhence) {
@@ -110,7 +124,7 @@ int OpenWideIO(AVIOContext **APB, const std::string &AURL, int AFlags) {
     mode = O_WRONLY | O_CREAT | O_TRUNC;
   const int fd = path.empty() ? -1 : ::open(path.c_str(), mode | O_CLOEXEC, 0666);
   if (fd < 0)
-    return AVERROR(ENOENT);
+    return path.empty() ? AVERROR(ENOENT) : AVERROR(errno); // the reason the file protocol would give
   constexpr int kBufferSize = 64 * 1024;
   auto *buffer = static_cast<unsigned char *>(AV.av_malloc(kBufferSize));
   auto *stream = new TWideStream{fd};
