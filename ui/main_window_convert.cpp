@@ -19,6 +19,7 @@
 #include "ui/product.h"
 #include "ui/progress_delegate.h"
 #include "ui/row_texts.h"
+#include "ui/settings_file.h"
 #include "ui/system_actions.h"
 
 #include <QAction>
@@ -93,6 +94,13 @@ void TForm1::btnStartClick() {
   // A click that Stop's waiting lets through, or one with nothing to do.
   if (!FAdder || FFiles->rowCount() == 0 || (FVantro->Working() && !FVantro->Terminated()))
     return;
+  // The folder may have gone since it was chosen. One that cannot be made
+  // again would otherwise show up as every row's output failing to open,
+  // blamed on the first row's input.
+  if (!ForceFolder(FFileOutPutPath)) {
+    Message(QStringLiteral("无法开始转换：输出目录“%1”不能创建。").arg(FFileOutPutPath));
+    return;
+  }
   if (!EnoughSpaceOrGoOn())
     return;
 
