@@ -62,8 +62,18 @@ inline TPairStats MeasurePair(const std::function<bool()> &A, const std::functio
   return {Median(wa), Median(wb), Median(ra), Median(rb), ok};
 }
 
-// One line of the benchmark table.
+// One line of the benchmark table: `make bench` gathers every line that
+// starts with "| " from all the benchmarks into one table.
 inline void PrintRow(const std::string &AFigure, double ARatio, const std::string &AGoal, double AGoalValue) {
-  std::printf("%-60s %8.3fx   goal %s %.2fx   %s\n", AFigure.c_str(), ARatio, AGoal.c_str(), AGoalValue,
-              (AGoal == "<=" ? ARatio <= AGoalValue : ARatio >= AGoalValue) ? "met" : "NOT MET");
+  const bool met = AGoal == "<=" ? ARatio <= AGoalValue : ARatio >= AGoalValue;
+  std::printf("| %-62s | %8.3fx | %s %5.2fx | %-7s |\n", AFigure.c_str(), ARatio, AGoal.c_str(), AGoalValue,
+              met ? "met" : "NOT MET");
+  std::fflush(stdout);
+}
+
+// A line for a figure whose goal is an absolute time in milliseconds.
+inline void PrintValueRow(const std::string &AFigure, double AMs, double AGoalMs) {
+  std::printf("| %-62s | %6.1f ms | <= %3.0f ms | %-7s |\n", AFigure.c_str(), AMs, AGoalMs,
+              AMs <= AGoalMs ? "met" : "NOT MET");
+  std::fflush(stdout);
 }

@@ -15,6 +15,8 @@
 #include "ui/row_texts.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -131,12 +133,20 @@ void TForm1::RunAdd(TAddKind AKind) {
   }
 
   const int before = FFiles->rowCount();
+  // A long add keeps the window painting its new rows; clicks and keys wait
+  // until the add is over, so nothing else starts in between.
+  QElapsedTimer sincePaint;
+  sincePaint.start();
   // Last to first, as the product takes them.
   for (qsizetype i = files.size() - 1; i >= 0; --i) {
     if (!Exists(files[i]))
       return;
     if (AddOneFile(files[i], false) == arEnded)
       return;
+    if (sincePaint.elapsed() >= 40) {
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      sincePaint.restart();
+    }
   }
   if (FFiles->rowCount() > 0) {
     SelectRow(FFiles->rowCount() - 1);

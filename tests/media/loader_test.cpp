@@ -1,4 +1,5 @@
 #include "media/ff_logger.h"
+#include "media/elf_needed.h"
 #include "media/ffmpeg_loader.h"
 #include "platform/exceptions.h"
 
@@ -107,6 +108,26 @@ TEST_F(LoaderTest, DependenciesComeFromTheLibrarysFolder) {
   FFLoader().SetLibraryPath(ZV_FAKES_DIR "/full");
   ASSERT_TRUE(FFLoader().Load(lbSDL)) << FFLoader().LastErrMsg();
   EXPECT_EQ(FFLoader().LoadedFrom(lbSDL), ZV_FAKES_DIR "/full/libSDL2-2.0.so.0");
+}
+
+// The needed names come from the file's dynamic section; a file that is cut
+// short or no object at all gives none, whatever its offsets claim.
+TEST_F(LoaderTest, NeededLibrariesOfWholeAndDamagedFiles) {
+  const std::string format = fs::path(DefaultLibraryPath()) / TFFmpegLoader::FileName(avFormat);
+  const std::vector<std::string> needed = ReadNeededLibraries(format);
+  EXPECT_NE(std::find(needed.begin(), needed.end(), TFFmpegLoader::FileName(avCodec)), needed.end());
+  std::ifstream in(format, std::ios::binary);
+  const std::string head(4096, '\0');
+  in.read(const_cast<char *>(head.data()), static_cast<std::streamsize>(head.size()));
+  const struct {
+    const char *Name;
+    std::string Bytes;
+  } damaged[] = {{"empty", ""}, {"text", "not a library"}, {"header only", head.substr(0, 64)}, {"first 4 KiB", head}};
+  for (const auto &d : damaged) {
+    const fs::path file = dir / "damaged.so";
+    std::ofstream(file, std::ios::binary) << d.Bytes;
+    EXPECT_TRUE(ReadNeededLibraries(file.string()).empty()) << d.Name;
+  }
 }
 
 TEST_F(LoaderTest, LoadingTwiceKeepsTheSameLibraries) {
