@@ -1,6 +1,7 @@
 // The job manager's use of the machine: a batch of eight one-minute
-// conversions with two tasks at once against one, and a lone 720p H.264
-// conversion with automatic codec threads against one codec thread.
+// conversions with two tasks at once against one, a lone 720p H.264
+// conversion with automatic codec threads against one codec thread, and a
+// long conversion with a progress handler against one without.
 //
 // Each figure is the batch itself, from Start to its final notification:
 // loading the libraries and building the tasks cost the same whatever the
@@ -151,6 +152,26 @@ TSpan Lone720p(const std::string &AInput, int32_t ACodecThreads) {
   return RunBatch(jm, 1, begun);
 }
 
+// One long conversion to MP3, with or without a progress handler (the
+// window's: it takes every report on the main thread).
+TSpan LoneMp3(const std::string &AInput, bool AProgress) {
+  const auto begun = std::chrono::steady_clock::now();
+  TJobManager jm;
+  if (!jm.LoadAVLib(DefaultLibraryPath()))
+    return {};
+  const int32_t t = jm.AddTask(AInput, PInputOptions(nullptr));
+  TOutputOptions o;
+  o.AudioCodec = "libmp3lame";
+  o.AudioBitrate = 128000;
+  if (t < 0 || !jm.SetOutputFile(t, Dir() + "/progress.mp3", &o))
+    return {};
+  int64_t reports = 0;
+  if (AProgress)
+    jm.SetOnProgress([&](TObject *, PProgressInfo AInfo) { reports += AInfo->CurrentDuration > 0; });
+  const TSpan span = RunBatch(jm, 1, begun);
+  return AProgress && reports == 0 ? TSpan{} : span;
+}
+
 void PrintSpan(const char *AName, const TSpan &ASpan) {
   std::printf("#   %-34s %6.2f s wall, %6.2f s CPU (%.2f cores busy), setup %.2f s\n", AName, ASpan.Wall, ASpan.Cpu,
               ASpan.Wall > 0 ? ASpan.Cpu / ASpan.Wall : 0.0, ASpan.Setup);
@@ -172,7 +193,11 @@ int main(int argc, char **argv) {
   const TSpanPair batch =
       MeasureSpans([&] { return EightToMp3(minute, 2); }, [&] { return EightToMp3(minute, 1); }, runs);
   const TSpanPair lone = MeasureSpans([&] { return Lone720p(hd, 0); }, [&] { return Lone720p(hd, 1); }, runs);
-  if (!batch.Ok || !lone.Ok) {
+  const std::string long_ = Fixture({"bench_10min_aac.mp4", "testsrc=size=160x120:rate=10:duration=600",
+                                     "sine=frequency=440:sample_rate=48000:duration=600", "mpeg4", "aac"});
+  const TSpanPair progress =
+      MeasureSpans([&] { return LoneMp3(long_, true); }, [&] { return LoneMp3(long_, false); }, runs);
+  if (!batch.Ok || !lone.Ok || !progress.Ok) {
     std::fprintf(stderr, "a run failed\n");
     return 1;
   }
@@ -182,7 +207,10 @@ int main(int argc, char **argv) {
   PrintSpan("eight 1-min -> MP3, Start(1)", batch.B);
   PrintSpan("720p -> H.264, automatic threads", lone.A);
   PrintSpan("720p -> H.264, one codec thread", lone.B);
+  PrintSpan("10-min -> MP3, progress handler", progress.A);
+  PrintSpan("10-min -> MP3, no handler", progress.B);
   PrintRow("eight 1-min conversions, Start(2) / Start(1), wall", batch.A.Wall / batch.B.Wall, "<=", 0.55);
   PrintRow("lone 720p H.264, automatic / one codec thread, wall", lone.A.Wall / lone.B.Wall, "<=", 0.60);
+  PrintRow("10-min -> MP3, progress handler / none, wall", progress.A.Wall / progress.B.Wall, "<=", 1.01);
   return 0;
 }
