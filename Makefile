@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench sanitize sanitize-thread fuzz clean
+.PHONY: all deps configure build run test bench sanitize sanitize-thread stress fuzz clean
 
 all: build
 
@@ -22,7 +22,7 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
-		ctest --output-on-failure -j $(JOBS)
+		ctest --output-on-failure -j $(JOBS) -LE stress
 
 # The core's tests under AddressSanitizer + UndefinedBehaviorSanitizer, and
 # under ThreadSanitizer, each in a build folder of its own.
@@ -31,6 +31,12 @@ sanitize:
 
 sanitize-thread:
 	JOBS=$(JOBS) bash scripts/sanitize-core.sh thread
+
+# The job manager's stress run (STRESS_ROUNDS rounds of four tasks, two at a
+# time, paused, resumed and stopped) under ASan + UBSan, in build-asan.
+STRESS_ROUNDS ?= 200
+stress:
+	STRESS_ROUNDS=$(STRESS_ROUNDS) JOBS=$(JOBS) bash scripts/sanitize-core.sh stress
 
 # Each libFuzzer target of fuzz/ for FUZZ_SECONDS from its seed corpus,
 # built by clang in build-fuzz (FUZZ_TARGETS="probe convert" for some).

@@ -2,6 +2,8 @@
 # Builds the core (everything below the windows) with AddressSanitizer and
 # UndefinedBehaviorSanitizer, or with ThreadSanitizer ("thread" as the first
 # argument), and runs the core's test binaries. Any finding fails the run.
+# "stress" runs only the job manager's stress test, STRESS_ROUNDS rounds
+# (200 unless set), under the address build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +17,12 @@ else
   option="-DZV_SANITIZE=ON"
 fi
 suites=(platform media catalogue engine playback jobs)
+filter=()
+if [ "$kind" = stress ]; then
+  suites=(jobs)
+  filter=(--gtest_filter=JobManagerTest.PauseResumeStopStress)
+  export ZV_STRESS_ROUNDS="${STRESS_ROUNDS:-200}"
+fi
 
 bash scripts/install-deps.sh
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$option" >/dev/null
@@ -33,7 +41,7 @@ export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 failed=()
 for s in "${suites[@]}"; do
   echo "== ${s}_tests ($kind)"
-  if ! "$build/bin/${s}_tests" --gtest_brief=1; then
+  if ! "$build/bin/${s}_tests" --gtest_brief=1 "${filter[@]}"; then
     failed+=("$s")
   fi
 done

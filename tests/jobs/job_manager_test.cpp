@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -688,9 +689,18 @@ TEST_F(JobManagerTest, FailingTaskReportsAndTheBatchGoesOn) {
 TEST_F(JobManagerTest, PauseResumeStopStress) {
   const char *rounds = std::getenv("ZV_STRESS_ROUNDS");
   const uint32_t seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  const TStressResult r = RunPauseStopStress(TestMovie(4.0), dir, rounds ? std::atoi(rounds) : 4, seed);
+  const int count = rounds ? std::atoi(rounds) : 4;
+  const auto began = std::chrono::steady_clock::now();
+  const TStressResult r = RunPauseStopStress(TestMovie(4.0), dir, count, seed);
   for (const std::string &p : r.Problems)
     ADD_FAILURE() << p;
+  std::vector<double> waits = r.StopWaitMs;
+  std::sort(waits.begin(), waits.end());
+  std::printf("stress: %d rounds (seed %u), %zu problems, %d stopped outputs read back, Stop(true) waited "
+              "median %.0f ms, longest %.0f ms, %.1f s in all\n",
+              count, seed, r.Problems.size(), r.StoppedOutputs, waits.empty() ? 0.0 : waits[waits.size() / 2],
+              waits.empty() ? 0.0 : waits.back(),
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
 }
 
 } // namespace
