@@ -39,6 +39,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -675,6 +676,11 @@ protected:
   // Set when a run wrote the trailers of all its outputs; FreeSession removes
   // the output files of a session without it.
   bool FOutputsFinished = false;
+  // The run that wrote the trailers was stopped; FreeSession removes those of
+  // its outputs that got no packet (a header and an index of nothing play
+  // nowhere). Worker thread during the run, then the session's owner.
+  bool FOutputsStopped = false;
+  std::set<const AVFormatContext *> FOutputsWithPackets;
   std::atomic<bool> FFinished{false};
   std::atomic<bool> FTerminated{false};
   bool FFatalException = false;

@@ -84,6 +84,7 @@ void TCustomFFmpeg::FreeSession() {
     if (!oc)
       continue;
     const bool hasFile = oc->oformat && !(oc->oformat->flags & AVFMT_NOFILE);
+    const bool noMedia = FOutputsStopped && !FOutputsWithPackets.count(oc);
     const std::string url = oc->url ? oc->url : "";
     if (hasFile && oc->pb)
       CloseWideIO(&oc->pb);
@@ -92,18 +93,23 @@ void TCustomFFmpeg::FreeSession() {
     AV.avformat_free_context(oc);
     if (hasFile && !url.empty()) {
       // An output that never got a byte, or whose run ended before the file
-      // was finished (a failure, not a stop), is no result: a half-written
-      // file must not look like a converted one.
+      // was finished (a failure, not a stop), or that a stop left without a
+      // single packet, is no result: a half-written or empty file must not
+      // look like a converted one.
       std::error_code ec;
       const std::filesystem::path path(URLToWideFileName(url));
       if (std::filesystem::is_regular_file(path, ec)) {
         const uintmax_t size = std::filesystem::file_size(path, ec);
-        if (!ec && (size == 0 || !FOutputsFinished) && std::filesystem::remove(path, ec) && size > 0)
-          FFLogger().LogFmt(this, llWarning, "Incomplete output removed: %s", path.c_str());
+        if (!ec && (size == 0 || !FOutputsFinished || noMedia) && std::filesystem::remove(path, ec) && size > 0)
+          FFLogger().LogFmt(this, llWarning,
+                            noMedia ? "Output without media removed: %s" : "Incomplete output removed: %s",
+                            path.c_str());
       }
     }
   }
   FOutputsFinished = false;
+  FOutputsStopped = false;
+  FOutputsWithPackets.clear();
   std::fill(Foutput_files.begin(), Foutput_files.end(), nullptr);
   Fnb_output_files = 0;
   for (auto &file : Fbitstream_filters)

@@ -312,6 +312,7 @@ void TCustomFFmpeg::Transcode() {
     if (!trailerError.empty())
       throw FFmpegException(trailerError);
     FOutputsFinished = true;
+    FOutputsStopped = FBroken;
     PrintReport(true, -1);
     const size_t firstOnly = FJoinMode ? static_cast<size_t>(C) : FPlan.OutputStreams.size();
     for (size_t n = 0; n < firstOnly && n < FPlan.OutputStreams.size(); ++n)
@@ -629,6 +630,7 @@ void TCustomFFmpeg::RunChain(AVFormatContext *AOutput, AVPacket *APkt, TBitstrea
     if (!APkt)
       return;
     NoteOutputTime(AOutput->streams[APkt->stream_index], APkt);
+    FOutputsWithPackets.insert(AOutput);
     const int ret = AV.av_interleaved_write_frame(AOutput, APkt);
     if (ret < 0)
       throw FFmpegException("av_interleaved_write_frame(): " + AVErrorText(ret));

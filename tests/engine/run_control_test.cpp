@@ -89,6 +89,29 @@ TEST_F(RunControl, AnEngineRunsOncePerReset) {
   EXPECT_EQ(terminated, 1) << "the second start does nothing";
 }
 
+// A stop that comes before the first packet leaves a header and an index of
+// nothing, which no player takes for a result: the file goes.
+TEST_F(RunControl, StopBeforeTheFirstPacketLeavesNoFile) {
+  const struct {
+    std::string Input, Output, AudioCodec;
+  } cases[] = {{ToneWav(3.0), "early.mp3", "libmp3lame"}, {TestMovie(3.0), "early.mp4", "aac"}};
+  for (const auto &c : cases) {
+    engine->ResetSession();
+    ASSERT_TRUE(engine->OpenInputFile(c.Input)) << engine->LastErrMsg();
+    engine->SetOption("acodec", c.AudioCodec);
+    const std::string output = (dir / c.Output).string();
+    ASSERT_GE(engine->OpenOutputFile(output, false), 1) << engine->LastErrMsg();
+    TConvertThread *thread = engine->StartConvert(true, tpNormal);
+    ASSERT_NE(thread, nullptr);
+    engine->Pause(); // the worker waits at its first turn, before reading
+    thread->Start();
+    engine->Stop(true);
+    EXPECT_FALSE(engine->Finished()) << c.Output;
+    EXPECT_FALSE(engine->FatalException()) << engine->FatalMessage();
+    EXPECT_FALSE(fs::exists(output)) << c.Output;
+  }
+}
+
 TEST_F(RunControl, PauseHaltsWritingAndStopWaitsForTheWorker) {
   PrepareLongRun();
   // The progress handler waits for the main thread, as the window's does.
