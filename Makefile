@@ -44,9 +44,10 @@ FUZZ_SECONDS ?= 60
 fuzz:
 	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash scripts/fuzz.sh
 
+# Every benchmark of bench/, then one table of all figures with their goals.
 bench: build
 	cmake --build $(BUILD) --target benchmarks
-	@set -e; for b in $(BUILD)/bin/bench_*; do "$$b"; done
+	BUILD=$(BUILD) bash scripts/bench.sh
 
 clean:
 	rm -rf $(BUILD)

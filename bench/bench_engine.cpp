@@ -120,7 +120,8 @@ int main(int argc, char **argv) {
   std::filesystem::create_directories(dir);
   const std::string outA = dir + "/engine.mp3", outB = dir + "/minimal.mp3";
   const std::string hdA = dir + "/engine.mp4", hdB = dir + "/minimal.mp4";
-  const int threads = 2;
+  // A third argument sets the codec threads of a run alone (0: the libraries').
+  const int threads = argc > 3 ? std::atoi(argv[3]) : 2;
   // "engine", "minimal", "engine-hd" or "minimal-hd" as second argument runs
   // that one alone, in this process, for a profiler.
   if (argc > 2) {
