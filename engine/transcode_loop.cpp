@@ -495,7 +495,12 @@ int32_t TCustomFFmpeg::OutputPacket(TAVInputStream &AIst, int32_t /*AIstIndex*/,
       EmulateRate(AIst);
       DispatchDecoded(AIst, nullptr, Fsamples.get(), bytes, nullptr, AV_NOPTS_VALUE);
     } else {
-      AIst.next_pts += frameDuration(frame->repeat_pict);
+      // A picture carries its own stamp: a decoder with frame threads gives
+      // each one back several packets late, when the packet clock has moved
+      // on, which shifted the picture against the sound and repeated some.
+      if (frame->best_effort_timestamp != AV_NOPTS_VALUE && AIst.dec_ctx->active_thread_type & FF_THREAD_FRAME)
+        AIst.pts = AV.av_rescale_q(frame->best_effort_timestamp, tb, AV_TIME_BASE_Q);
+      AIst.next_pts = AIst.pts + frameDuration(frame->repeat_pict);
       PreProcessVideoFrame(AIst, frame);
       EmulateRate(AIst);
       if (AIst.input_video_filter)

@@ -102,8 +102,9 @@ public:
   void SetTriggerEventInMainThread(bool AValue) { FTriggerEventInMainThread = AValue; }
   int32_t Verbose() const { return FVerbose; }
   void SetVerbose(int32_t AValue) { FVerbose = AValue; }
-  // Codec threads per task on worker threads: 0 (the default) shares the
-  // machine's cores among the tasks running at once; 1 gives each task one.
+  // Codec threads per task on worker threads: 0 (the default) shares one
+  // and a half threads per core among the tasks running at once (three for
+  // a lone task on two cores, one each for two); 1 gives each task one.
   int32_t CodecThreads() const { return FCodecThreads; }
   void SetCodecThreads(int32_t AValue) { FCodecThreads = AValue < 0 ? 0 : AValue; }
   void *UserData() const { return FData; }

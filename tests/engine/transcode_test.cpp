@@ -88,6 +88,24 @@ TEST_F(Transcode, StreamCopyKeepsThePictures) {
   EXPECT_NEAR(v.Pts.back(), 1.96, 0.001);
 }
 
+// Decoders with frame threads give pictures back packets late; each picture
+// still goes out at its own time, none repeated, whatever the thread count.
+TEST_F(Transcode, CodecThreadsKeepEveryPictureInPlace) {
+  for (const int32_t threads : {1, 2, 4}) {
+    const std::string output = Out("threads" + std::to_string(threads) + ".avi");
+    Setup({{"<in>", TestMovie(2.0)}, {"vcodec", "mpeg4"}, {"acodec", "mp2"}, {"<out>", output}});
+    Engine->Fthread_count = threads;
+    Run();
+    const TMediaSummary out = Inspect(output);
+    ASSERT_TRUE(out.Error.empty()) << out.Error;
+    const TStreamSummary &v = *out.Find(AVMEDIA_TYPE_VIDEO);
+    EXPECT_EQ(v.DecodedFrames, 50) << threads << " threads";
+    ASSERT_FALSE(v.Pts.empty());
+    EXPECT_NEAR(v.Pts.front(), 0.0, 0.001) << threads << " threads";
+    EXPECT_NEAR(v.Pts.back(), 1.96, 0.001) << threads << " threads";
+  }
+}
+
 // "vframes" stops the run once that many pictures are out; the final report
 // says so.
 TEST_F(Transcode, VFramesEndsTheRunAtThatPicture) {

@@ -629,9 +629,9 @@ TEST_F(JobManagerTest, CodecThreadsShareTheCores) {
   const struct {
     int32_t CodecThreads, Tasks, AtOnce, Want;
   } cases[] = {
-      {0, 1, 1, cores},                  // alone: every core
-      {0, 2, 2, std::max(1, cores / 2)}, // two at once: half each
-      {0, 2, 1, cores},                  // one at a time: every core each
+      {0, 1, 1, cores * 3 / 2},                  // alone: every core, half as many again
+      {0, 2, 2, std::max(1, cores * 3 / 2 / 2)}, // two at once: half that each
+      {0, 2, 1, cores * 3 / 2},                  // one at a time: all of it each
       {1, 1, 1, 1},
       {3, 2, 2, 3},
   };
