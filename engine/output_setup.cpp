@@ -18,7 +18,8 @@
 namespace {
 
 AVRational SampleAspectRatio(float AAspect, int AWidth, int AHeight) {
-  const double sar = AWidth * AHeight != 0 ? AAspect * AHeight / AWidth : AAspect * 3.0 / 4.0;
+  // The sides apart: their product overflows for a huge size.
+  const double sar = AWidth != 0 && AHeight != 0 ? AAspect * AHeight / AWidth : AAspect * 3.0 / 4.0;
   return AV.av_d2q(sar, 255);
 }
 

@@ -127,6 +127,19 @@ TEST_F(OutputSetup, UnknownFormatsAreRefusedWithTheirMessage) {
 
 // An AVI normally gets a video stream; without video in the input there is
 // nothing to put into one.
+// Found by fuzzing: an output size whose width times height does not fit an
+// int. The pixel shape comes from the two sides; a product that wrapped to 0
+// gave a 2:1 picture the pixels of a 4:3 one.
+TEST_F(OutputSetup, HugeOutputSizesKeepTheirPixelShape) {
+  ASSERT_TRUE(Engine->OpenInputFile(TestMovie(1.0))) << Engine->LastErrMsg();
+  Engine->SetOption("s", "65536x65536");
+  Engine->SetOption("aspect", "2");
+  ASSERT_GE(Engine->OpenOutputFile(Out("huge.avi"), false), 1) << Engine->LastErrMsg();
+  const AVRational sar = Engine->Foutput_files[0]->streams[0]->sample_aspect_ratio;
+  EXPECT_EQ(sar.num, 2);
+  EXPECT_EQ(sar.den, 1);
+}
+
 TEST_F(OutputSetup, AudioOnlyInputGivesNoVideoStream) {
   const std::string output = Out("tone.avi");
   Setup({{"<in>", ToneWav(2.0)}, {"<out>", output}});
