@@ -141,7 +141,8 @@ int main(int argc, char **argv) {
     return 1;
   }
   const std::string optA = X264Options(hdA), optB = X264Options(hdB);
-  std::printf("# 10-min video -> MP3: engine %.2f s, minimal %.2f s (median of %d)\n", s.WallA, s.WallB, runs);
+  std::printf("# 10-min video -> MP3: engine %.2f s, minimal %.2f s (median of %d); peak memory %.0f and %.0f KiB\n",
+              s.WallA, s.WallB, runs, s.RssA, s.RssB);
   std::printf("# 720p 20 s -> iPhone H.264 720p, %d codec threads: engine %.2f s, minimal %.2f s\n", threads,
               v.WallA, v.WallB);
   if (optA != optB)
