@@ -1,5 +1,5 @@
-// Measuring helpers for the benchmarks: each measured run happens in a child
-// process so its peak memory is its own, and figures are medians of several runs.
+// Measuring helpers for the benchmarks: each measured run happens in a process
+// of its own so its peak memory is its own, and figures are medians of several runs.
 #pragma once
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,14 +20,20 @@ struct TRunStats {
   bool Ok = false;
 };
 
-// Runs ABody in a forked child; the child exits 0 when ABody returns true.
-inline TRunStats RunInChild(const std::function<bool()> &ABody) {
+// Runs the program AArgv[0] with its arguments as a process of its own, so
+// that its peak memory is what a conversion of its own takes (a forked copy
+// of this process would share the libraries' pages already touched here).
+inline TRunStats RunProcess(const std::vector<std::string> &AArgv) {
   TRunStats stats;
+  std::vector<char *> argv;
+  for (const std::string &a : AArgv)
+    argv.push_back(const_cast<char *>(a.c_str()));
+  argv.push_back(nullptr);
   std::fflush(nullptr);
   const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid == 0)
-    _exit(ABody() ? 0 : 1);
+  pid_t pid = 0;
+  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+    return stats;
   int status = 0;
   rusage usage{};
   wait4(pid, &status, 0, &usage);
@@ -49,12 +56,12 @@ struct TPairStats {
   double WallA, WallB, RssA, RssB;
   bool Ok;
 };
-inline TPairStats MeasurePair(const std::function<bool()> &A, const std::function<bool()> &B, int ARuns) {
+inline TPairStats MeasurePair(const std::function<TRunStats()> &A, const std::function<TRunStats()> &B, int ARuns) {
   std::vector<double> wa, wb, ra, rb;
   bool ok = true;
   for (int i = 0; i < ARuns; ++i) {
-    const TRunStats a = RunInChild(A);
-    const TRunStats b = RunInChild(B);
+    const TRunStats a = A();
+    const TRunStats b = B();
     ok = ok && a.Ok && b.Ok;
     wa.push_back(a.WallSeconds), ra.push_back(static_cast<double>(a.MaxRssKiB));
     wb.push_back(b.WallSeconds), rb.push_back(static_cast<double>(b.MaxRssKiB));
