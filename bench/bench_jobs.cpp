@@ -15,6 +15,8 @@
 #include "tests/support/fixtures.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
@@ -92,6 +94,33 @@ std::string Dir() {
   return dir;
 }
 
+// The main thread's loop as the window's: it sleeps until a call is queued
+// (the queue's wake-up hook), so a worker waiting for its progress handler
+// waits no longer than an event loop would make it.
+struct TMainLoop {
+  std::mutex Lock;
+  std::condition_variable Woken;
+  bool Pending = false;
+  TMainLoop() {
+    SetMainThreadHooks(
+        [this] {
+          {
+            std::lock_guard<std::mutex> g(Lock);
+            Pending = true;
+          }
+          Woken.notify_one();
+        },
+        nullptr);
+  }
+  ~TMainLoop() { SetMainThreadHooks(nullptr, nullptr); }
+  void Turn() {
+    PumpMainThread();
+    std::unique_lock<std::mutex> g(Lock);
+    Woken.wait_for(g, std::chrono::milliseconds(20), [this] { return Pending; });
+    Pending = false;
+  }
+};
+
 // Runs the batch built in AJm; the span from Start to the final notification.
 TSpan RunBatch(TJobManager &AJm, int32_t AThreads, std::chrono::steady_clock::time_point ABegun) {
   bool ok = true;
@@ -101,11 +130,10 @@ TSpan RunBatch(TJobManager &AJm, int32_t AThreads, std::chrono::steady_clock::ti
   });
   const double cpu = CpuSeconds();
   const auto start = std::chrono::steady_clock::now();
+  TMainLoop loop;
   AJm.Start(AThreads);
-  while (!AJm.Terminated()) {
-    PumpMainThread();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
+  while (!AJm.Terminated())
+    loop.Turn();
   TSpan span;
   span.Wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   span.Cpu = CpuSeconds() - cpu;
