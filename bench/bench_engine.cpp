@@ -4,6 +4,7 @@
 // "高清iPhone H264视频720P" format (wall time, both sides with the same codec
 // threads; the encoders' own settings are compared through the option text
 // x264 writes into its stream, and the figure is not trusted when they differ).
+#include "bench/bench_setup.h"
 #include "bench/bench_util.h"
 #include "bench/minimal_pipeline.h"
 #include "catalogue/profiles.h"
@@ -104,15 +105,9 @@ std::string X264Options(const std::string &AFile) {
 
 int main(int argc, char **argv) {
   const int runs = argc > 1 ? std::atoi(argv[1]) : 3;
-  FFLoader().SetLibraryPath(DefaultLibraryPath());
-  if (!FFLoader().Load(LIBS_CONVERT)) {
-    std::fprintf(stderr, "%s\n", FFLoader().LastErrMsg().c_str());
+  if (!LoadConversionLibraries())
     return 1;
-  }
-  // Ten minutes of small video with AAC audio: the audio path dominates, as
-  // in a real "video to MP3" job.
-  const std::string input = Fixture({"bench_10min_aac.mp4", "testsrc=size=160x120:rate=10:duration=600",
-                                     "sine=frequency=440:sample_rate=48000:duration=600", "mpeg4", "aac"});
+  const std::string input = TenMinuteMovie();
   // A 720p clip already at the format's frame rate, so neither side drops
   // or repeats pictures.
   const std::string hd = Fixture({"bench_720p_2997_20s.mp4", "testsrc=size=1280x720:rate=30000/1001:duration=20",

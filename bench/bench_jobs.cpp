@@ -9,6 +9,7 @@
 // of the same span and the cores it kept busy; on a machine that others are
 // using, fewer than two busy cores for a parallel run means the figure
 // measured the neighbours.
+#include "bench/bench_setup.h"
 #include "bench/bench_util.h"
 #include "jobs/job_manager.h"
 #include "platform/main_thread.h"
@@ -209,11 +210,8 @@ void PrintSpan(const char *AName, const TSpan &ASpan) {
 
 int main(int argc, char **argv) {
   const int runs = argc > 1 ? std::atoi(argv[1]) : 3;
-  FFLoader().SetLibraryPath(DefaultLibraryPath());
-  if (!FFLoader().Load(LIBS_CONVERT)) {
-    std::fprintf(stderr, "%s\n", FFLoader().LastErrMsg().c_str());
+  if (!LoadConversionLibraries())
     return 1;
-  }
   const std::string minute = Fixture({"bench_1min.mp4", "testsrc=size=320x240:rate=25:duration=60",
                                       "sine=frequency=440:sample_rate=44100:duration=60", "mpeg4", "aac"});
   // Half a minute, so that filling and draining the encoder's frame threads
@@ -232,8 +230,7 @@ int main(int argc, char **argv) {
     PrintRow("lone 720p H.264, automatic / one codec thread, wall", lone.A.Wall / lone.B.Wall, "<=", 0.60);
     return lone.Ok ? 0 : 1;
   }
-  const std::string long_ = Fixture({"bench_10min_aac.mp4", "testsrc=size=160x120:rate=10:duration=600",
-                                     "sine=frequency=440:sample_rate=48000:duration=600", "mpeg4", "aac"});
+  const std::string long_ = TenMinuteMovie();
   const TSpanPair progress =
       MeasureSpans([&] { return LoneMp3(long_, true); }, [&] { return LoneMp3(long_, false); }, runs);
   if (!batch.Ok || !lone.Ok || !progress.Ok) {

@@ -12,121 +12,6 @@ bool Fail(const char *what, int err = 0) {
   return false;
 }
 
-} // namespace
-
-bool MinimalAudioToMp3(const std::string &AInput, const std::string &AOutput) {
-  AVFormatContext *ic = nullptr;
-  int ret = AV.avformat_open_input(&ic, AInput.c_str(), nullptr, nullptr);
-  if (ret < 0)
-    return Fail("open", ret);
-  if ((ret = AV.avformat_find_stream_info(ic, nullptr)) < 0)
-    return Fail("info", ret);
-  const AVCodec *dcodec = nullptr;
-  const int ai = AV.av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, -1, &dcodec, 0);
-  if (ai < 0)
-    return Fail("no audio", ai);
-  for (unsigned i = 0; i < ic->nb_streams; ++i)
-    if (static_cast<int>(i) != ai)
-      ic->streams[i]->discard = AVDISCARD_ALL;
-  AVCodecContext *dec = AV.avcodec_alloc_context3(dcodec);
-  AV.avcodec_parameters_to_context(dec, ic->streams[ai]->codecpar);
-  if ((ret = AV.avcodec_open2(dec, dcodec, nullptr)) < 0)
-    return Fail("decoder", ret);
-
-  AVFormatContext *oc = nullptr;
-  AV.avformat_alloc_output_context2(&oc, nullptr, nullptr, AOutput.c_str());
-  const AVCodec *ecodec = AV.avcodec_find_encoder_by_name("libmp3lame");
-  AVCodecContext *enc = AV.avcodec_alloc_context3(ecodec);
-  enc->bit_rate = 128000;
-  enc->sample_rate = 44100;
-  AV.av_channel_layout_default(&enc->ch_layout, 2);
-  enc->sample_fmt = ecodec->sample_fmts[0];
-  enc->time_base = AVRational{1, 44100};
-  if ((ret = AV.avcodec_open2(enc, ecodec, nullptr)) < 0)
-    return Fail("encoder", ret);
-  AVStream *os = AV.avformat_new_stream(oc, nullptr);
-  AV.avcodec_parameters_from_context(os->codecpar, enc);
-  os->time_base = enc->time_base;
-  if ((ret = AV.avio_open(&oc->pb, AOutput.c_str(), AVIO_FLAG_WRITE)) < 0)
-    return Fail("output", ret);
-  if ((ret = AV.avformat_write_header(oc, nullptr)) < 0)
-    return Fail("header", ret);
-
-  SwrContext *swr = nullptr;
-  AV.swr_alloc_set_opts2(&swr, &enc->ch_layout, enc->sample_fmt, enc->sample_rate, &dec->ch_layout, dec->sample_fmt,
-                         dec->sample_rate, 0, nullptr);
-  AV.swr_init(swr);
-  AVAudioFifo *fifo = AV.av_audio_fifo_alloc(enc->sample_fmt, 2, enc->frame_size * 4);
-  AVPacket *pkt = AV.av_packet_alloc();
-  AVPacket *opkt = AV.av_packet_alloc();
-  AVFrame *frame = AV.av_frame_alloc();
-  AVFrame *eframe = AV.av_frame_alloc();
-  eframe->format = enc->sample_fmt;
-  eframe->nb_samples = enc->frame_size;
-  AV.av_channel_layout_copy(&eframe->ch_layout, &enc->ch_layout);
-  eframe->sample_rate = enc->sample_rate;
-  AV.av_frame_get_buffer(eframe, 0);
-  uint8_t **conv = nullptr;
-  int convCap = 0;
-  int64_t samples = 0;
-
-  auto drainEncoder = [&] {
-    while (AV.avcodec_receive_packet(enc, opkt) == 0) {
-      AV.av_packet_rescale_ts(opkt, enc->time_base, os->time_base);
-      opkt->stream_index = 0;
-      AV.av_interleaved_write_frame(oc, opkt);
-    }
-  };
-  auto encodeFifo = [&](bool flush) {
-    while (AV.av_audio_fifo_size(fifo) >= enc->frame_size || (flush && AV.av_audio_fifo_size(fifo) > 0)) {
-      const int n = std::min(AV.av_audio_fifo_size(fifo), enc->frame_size);
-      AV.av_frame_make_writable(eframe);
-      eframe->nb_samples = n;
-      AV.av_audio_fifo_read(fifo, reinterpret_cast<void **>(eframe->data), n);
-      eframe->pts = samples;
-      samples += n;
-      AV.avcodec_send_frame(enc, eframe);
-      drainEncoder();
-    }
-  };
-  auto takeFrames = [&] {
-    while (AV.avcodec_receive_frame(dec, frame) == 0) {
-      const int cap = AV.swr_get_out_samples(swr, frame->nb_samples);
-      if (cap > convCap) {
-        if (conv)
-          AV.av_freep(&conv[0]);
-        AV.av_freep(&conv);
-        AV.av_samples_alloc_array_and_samples(&conv, nullptr, 2, cap, enc->sample_fmt, 0);
-        convCap = cap;
-      }
-      const int n = AV.swr_convert(swr, conv, cap, const_cast<const uint8_t **>(frame->extended_data),
-                                   frame->nb_samples);
-      AV.av_audio_fifo_write(fifo, reinterpret_cast<void **>(conv), n);
-      AV.av_frame_unref(frame);
-      encodeFifo(false);
-    }
-  };
-  while (AV.av_read_frame(ic, pkt) >= 0) {
-    if (pkt->stream_index == ai) {
-      AV.avcodec_send_packet(dec, pkt);
-      takeFrames();
-    }
-    AV.av_packet_unref(pkt);
-  }
-  AV.avcodec_send_packet(dec, nullptr);
-  takeFrames();
-  encodeFifo(true);
-  AV.avcodec_send_frame(enc, nullptr);
-  drainEncoder();
-  AV.av_write_trailer(oc);
-  AV.avio_closep(&oc->pb);
-  AV.avformat_free_context(oc);
-  AV.avformat_close_input(&ic);
-  return true;
-}
-
-namespace {
-
 // One audio stream from decoder to encoder: resampled into a FIFO and
 // encoded a frame at a time, as every audio encoder wants.
 struct TAudioLane {
@@ -155,7 +40,7 @@ struct TAudioLane {
     return AV.av_frame_get_buffer(EncFrame, 0) >= 0;
   }
   template <class FWrite> void Encode(bool AFlush, FWrite AWrite) {
-    const int frameSize = EncFrame->nb_samples > 0 && Enc->frame_size > 0 ? Enc->frame_size : 1024;
+    const int frameSize = Enc->frame_size > 0 ? Enc->frame_size : 1024;
     while (AV.av_audio_fifo_size(Fifo) >= frameSize || (AFlush && AV.av_audio_fifo_size(Fifo) > 0)) {
       const int n = std::min(AV.av_audio_fifo_size(Fifo), frameSize);
       AV.av_frame_make_writable(EncFrame);
@@ -198,6 +83,13 @@ AVCodecContext *OpenDecoder(AVStream *AStream, int AThreads) {
 
 } // namespace
 
+bool MinimalAudioToMp3(const std::string &AInput, const std::string &AOutput) {
+  TMinimalTranscode audioOnly;
+  audioOnly.AudioEncoder = "libmp3lame";
+  audioOnly.AudioBitrate = 128000;
+  return MinimalTranscode(AInput, AOutput, audioOnly);
+}
+
 bool MinimalTranscode(const std::string &AInput, const std::string &AOutput, const TMinimalTranscode &ASet) {
   AVFormatContext *ic = nullptr;
   int ret = AV.avformat_open_input(&ic, AInput.c_str(), nullptr, nullptr);
@@ -205,13 +97,17 @@ bool MinimalTranscode(const std::string &AInput, const std::string &AOutput, con
     return Fail("open", ret);
   if ((ret = AV.avformat_find_stream_info(ic, nullptr)) < 0)
     return Fail("info", ret);
-  const int vi = AV.av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  const bool video = !ASet.VideoEncoder.empty();
+  const int vi = video ? AV.av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0) : -1;
   const int ai = AV.av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-  if (vi < 0 || ai < 0)
+  if ((video && vi < 0) || ai < 0)
     return Fail("streams");
-  AVCodecContext *vdec = OpenDecoder(ic->streams[vi], ASet.Threads);
+  for (unsigned i = 0; i < ic->nb_streams; ++i)
+    if (static_cast<int>(i) != vi && static_cast<int>(i) != ai)
+      ic->streams[i]->discard = AVDISCARD_ALL;
+  AVCodecContext *vdec = video ? OpenDecoder(ic->streams[vi], ASet.Threads) : nullptr;
   AVCodecContext *adec = OpenDecoder(ic->streams[ai], ASet.Threads);
-  if (!vdec || !adec)
+  if ((video && !vdec) || !adec)
     return Fail("decoders");
 
   AVFormatContext *oc = nullptr;
@@ -219,24 +115,27 @@ bool MinimalTranscode(const std::string &AInput, const std::string &AOutput, con
   if (!oc)
     return Fail("container");
   const bool globalHeader = oc->oformat->flags & AVFMT_GLOBALHEADER;
-  const AVCodec *vcodec = AV.avcodec_find_encoder_by_name(ASet.VideoEncoder.c_str());
-  AVCodecContext *venc = vcodec ? AV.avcodec_alloc_context3(vcodec) : nullptr;
-  if (!venc)
-    return Fail("video encoder");
-  venc->width = ASet.Width;
-  venc->height = ASet.Height;
-  venc->pix_fmt = AV_PIX_FMT_YUV420P;
-  venc->bit_rate = ASet.VideoBitrate;
-  venc->time_base = AVRational{ASet.FrameRateDen, ASet.FrameRateNum};
-  venc->framerate = AVRational{ASet.FrameRateNum, ASet.FrameRateDen};
-  if (ASet.GopSize > 0)
-    venc->gop_size = ASet.GopSize;
-  venc->sample_aspect_ratio = vdec->sample_aspect_ratio;
-  venc->thread_count = ASet.Threads;
-  if (globalHeader)
-    venc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  if ((ret = AV.avcodec_open2(venc, vcodec, nullptr)) < 0)
-    return Fail("video encoder", ret);
+  AVCodecContext *venc = nullptr;
+  const AVCodec *vcodec = video ? AV.avcodec_find_encoder_by_name(ASet.VideoEncoder.c_str()) : nullptr;
+  if (video) {
+    venc = vcodec ? AV.avcodec_alloc_context3(vcodec) : nullptr;
+    if (!venc)
+      return Fail("video encoder");
+    venc->width = ASet.Width;
+    venc->height = ASet.Height;
+    venc->pix_fmt = AV_PIX_FMT_YUV420P;
+    venc->bit_rate = ASet.VideoBitrate;
+    venc->time_base = AVRational{ASet.FrameRateDen, ASet.FrameRateNum};
+    venc->framerate = AVRational{ASet.FrameRateNum, ASet.FrameRateDen};
+    if (ASet.GopSize > 0)
+      venc->gop_size = ASet.GopSize;
+    venc->sample_aspect_ratio = vdec->sample_aspect_ratio;
+    venc->thread_count = ASet.Threads;
+    if (globalHeader)
+      venc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if ((ret = AV.avcodec_open2(venc, vcodec, nullptr)) < 0)
+      return Fail("video encoder", ret);
+  }
   const AVCodec *acodec = AV.avcodec_find_encoder_by_name(ASet.AudioEncoder.c_str());
   AVCodecContext *aenc = acodec ? AV.avcodec_alloc_context3(acodec) : nullptr;
   if (!aenc)
@@ -251,17 +150,18 @@ bool MinimalTranscode(const std::string &AInput, const std::string &AOutput, con
     aenc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   if ((ret = AV.avcodec_open2(aenc, acodec, nullptr)) < 0)
     return Fail("audio encoder", ret);
-  AVStream *vs = AV.avformat_new_stream(oc, nullptr);
+  AVStream *vs = video ? AV.avformat_new_stream(oc, nullptr) : nullptr;
   AVStream *as = AV.avformat_new_stream(oc, nullptr);
-  AV.avcodec_parameters_from_context(vs->codecpar, venc);
+  if (vs) {
+    AV.avcodec_parameters_from_context(vs->codecpar, venc);
+    vs->time_base = venc->time_base;
+  }
   AV.avcodec_parameters_from_context(as->codecpar, aenc);
-  vs->time_base = venc->time_base;
   as->time_base = aenc->time_base;
   if ((ret = AV.avio_open(&oc->pb, AOutput.c_str(), AVIO_FLAG_WRITE)) < 0)
     return Fail("output", ret);
   if ((ret = AV.avformat_write_header(oc, nullptr)) < 0)
     return Fail("header", ret);
-
   AVPacket *pkt = AV.av_packet_alloc();
   AVPacket *opkt = AV.av_packet_alloc();
   const auto drain = [&](AVCodecContext *AEnc, AVStream *AStream) {
@@ -315,10 +215,12 @@ bool MinimalTranscode(const std::string &AInput, const std::string &AOutput, con
     }
     AV.av_packet_unref(pkt);
   }
-  AV.avcodec_send_packet(vdec, nullptr);
-  takePictures();
-  AV.avcodec_send_frame(venc, nullptr);
-  writeVideo();
+  if (video) {
+    AV.avcodec_send_packet(vdec, nullptr);
+    takePictures();
+    AV.avcodec_send_frame(venc, nullptr);
+    writeVideo();
+  }
   AV.avcodec_send_packet(adec, nullptr);
   audio.TakeFrames(writeAudio);
   audio.Encode(true, writeAudio);

@@ -15,7 +15,7 @@ bool MinimalAudioToMp3(const std::string &AInput, const std::string &AOutput);
 // input is expected at the output frame rate already) and are scaled when
 // their size differs.
 struct TMinimalTranscode {
-  std::string VideoEncoder;
+  std::string VideoEncoder; // empty: the audio alone
   int Width = 0, Height = 0;
   int64_t VideoBitrate = 0;
   int FrameRateNum = 25, FrameRateDen = 1;
