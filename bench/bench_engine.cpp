@@ -136,6 +136,8 @@ int main(int argc, char **argv) {
   };
   const TPairStats s = MeasurePair(alone("engine"), alone("minimal"), runs);
   const TPairStats v = MeasurePair(alone("engine-hd"), alone("minimal-hd"), runs);
+  // Read before the runs below write the yardstick's file again.
+  const std::string optA = X264Options(hdA), optB = X264Options(hdB);
   // How far the libraries themselves go with the lone task's codec threads:
   // the bound of the job manager's figure for one task.
   const TPairStats scaling = MeasurePair(
@@ -144,7 +146,6 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "a run failed\n");
     return 1;
   }
-  const std::string optA = X264Options(hdA), optB = X264Options(hdB);
   std::printf("# 10-min video -> MP3: engine %.2f s, minimal %.2f s (median of %d); peak memory %.0f and %.0f KiB\n",
               s.WallA, s.WallB, runs, s.RssA, s.RssB);
   std::printf("# 720p 20 s -> iPhone H.264 720p, %d codec threads: engine %.2f s, minimal %.2f s\n", threads,
