@@ -70,8 +70,12 @@ void RunOnMainThread(std::function<void()> fn) {
   Enqueue(call);
   std::unique_lock<std::mutex> g(Queue().Lock);
   Queue().DoneCond.wait(g, [&] { return call->Done; });
-  if (call->Error)
-    std::rethrow_exception(call->Error);
+  // Taken over under the lock: the failure is then released on this thread
+  // only, never by the main thread dropping its copy of the call.
+  std::exception_ptr error = std::move(call->Error);
+  g.unlock();
+  if (error)
+    std::rethrow_exception(error);
 }
 
 void QueueOnMainThread(std::function<void()> fn) {
@@ -107,7 +111,7 @@ int PumpMainThread() {
     }
     if (call->Waited) {
       std::lock_guard<std::mutex> g(Queue().Lock);
-      call->Error = error;
+      call->Error = std::move(error);
       call->Done = true;
     }
   }

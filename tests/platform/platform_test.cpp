@@ -76,15 +76,17 @@ TEST(MainThread, WorkerWaitsUntilTheMainThreadRunsTheCall) {
 }
 
 TEST(MainThread, ExceptionReachesTheWaitingWorker) {
-  std::string caught;
+  std::string caught; // read only after the join
+  std::atomic<bool> done{false};
   std::thread worker([&] {
     try {
       RunOnMainThread([] { throw Exception("boom"); });
     } catch (const Exception &e) {
       caught = e.what();
     }
+    done = true;
   });
-  while (caught.empty())
+  while (!done)
     PumpMainThread();
   worker.join();
   EXPECT_EQ(caught, "boom");
