@@ -23,11 +23,11 @@ int main() {
   };
   for (const char *target : {"probe", "convert"})
     fs::create_directories(fs::path(ZV_CORPUS_DIR) / target);
-  for (const TFixtureSpec &spec : seeds) {
-    const std::string made = Fixture(spec);
+  for (const TFixtureSpec &seed : seeds) {
+    const std::string made = Fixture(seed);
     for (const char *target : {"probe", "convert"})
-      fs::copy_file(made, fs::path(ZV_CORPUS_DIR) / target / spec.Name, fs::copy_options::overwrite_existing);
-    std::printf("%s: %ju bytes\n", spec.Name.c_str(), static_cast<uintmax_t>(fs::file_size(made)));
+      fs::copy_file(made, fs::path(ZV_CORPUS_DIR) / target / seed.Name, fs::copy_options::overwrite_existing);
+    std::printf("%s: %ju bytes\n", seed.Name.c_str(), static_cast<uintmax_t>(fs::file_size(made)));
   }
   return 0;
 }
